@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// The files behind the shared timer state: the snapshot document in the
+// folder both programs share, its lock file, and atomic writes to it.
+namespace SharedSuite {
+
+inline constexpr auto suiteName = "K7QW3ZP2LM.com.corvane.native";
+inline constexpr auto snapshotKey = "tracking.snapshot.v1";
+
+// $XDG_CONFIG_HOME/K7QW3ZP2LM.com.corvane.native/tracking.snapshot.v1, made
+// with mode 0700; $XDG_CONFIG_HOME/zimbrel/tracking.snapshot.v1 when the
+// shared folder cannot be created.
+QString snapshotPath();
+
+// The whole file, or nothing when it is missing, unreadable or absurdly large.
+std::optional<QByteArray> read(const QString &path);
+
+// Temporary file in the same folder, fsync, rename: readers see the old or the
+// new document, never a torn one. The file ends with mode 0600.
+bool writeAtomically(const QString &path, const QByteArray &bytes, QString *error);
+
+// Renames an unreadable document to "<name>.unreadable-<time>" beside it and
+// keeps only the newest few such copies. Returns the new path, or empty.
+QString moveAside(const QString &path);
+
+// Holds flock(LOCK_EX) on "<snapshot>.lock" for its lifetime. The lock covers
+// exactly one synchronous load-modify-save and never a network wait.
+class Lock {
+public:
+    explicit Lock(const QString &snapshotPath);
+    ~Lock();
+    Lock(const Lock &) = delete;
+    Lock &operator=(const Lock &) = delete;
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace SharedSuite

@@ -1,0 +1,146 @@
+#include "TrackingStore.h"
+
+#include "SessionBus.h"
+#include "SharedSuite.h"
+#include "TrackingLog.h"
+
+#include <QFileInfo>
+
+#include <QUuid>
+
+#include <cmath>
+
+namespace TrackingStore {
+
+namespace {
+
+struct Stored {
+    TrackingSnapshot snapshot;
+    bool unreadable = false; // a document exists but did not read
+};
+
+Stored loadFrom(const QString &path)
+{
+    const auto bytes = SharedSuite::read(path);
+    if (!bytes) {
+        // Missing is normal; a folder or unreadable file in its place is not.
+        return {TrackingSnapshot{}, QFileInfo::exists(path)};
+    }
+    if (auto snapshot = TrackingSnapshot::decode(*bytes))
+        return {std::move(*snapshot), false};
+    return {TrackingSnapshot{}, true};
+}
+
+// Writes without taking the lock; the caller holds it.
+void saveTo(const QString &path, const TrackingSnapshot &snapshot, bool replacingUnreadable)
+{
+    const QByteArray document = snapshot.encode();
+    if (document.isEmpty()) {
+        qCWarning(lcTracking, "snapshot save failed: a number is not finite; kept the stored snapshot");
+    } else {
+        if (replacingUnreadable) {
+            const QString aside = SharedSuite::moveAside(path);
+            if (!aside.isEmpty())
+                qCWarning(lcTracking, "snapshot was unreadable; moved it to %s", qUtf8Printable(aside));
+        }
+        QString error;
+        if (!SharedSuite::writeAtomically(path, document, &error))
+            qCWarning(lcTracking, "snapshot save failed: %s", qUtf8Printable(error));
+    }
+    ChangeSignal::post();
+}
+
+} // namespace
+
+QString newSessionID()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+TrackingSnapshot load()
+{
+    return loadFrom(SharedSuite::snapshotPath()).snapshot;
+}
+
+void save(const TrackingSnapshot &snapshot)
+{
+    const QString path = SharedSuite::snapshotPath();
+    SharedSuite::Lock lock(path);
+    const bool unreadable = loadFrom(path).unreadable;
+    saveTo(path, snapshot, unreadable);
+}
+
+TrackingSnapshot update(const std::function<bool(TrackingSnapshot &)> &change)
+{
+    const QString path = SharedSuite::snapshotPath();
+    SharedSuite::Lock lock(path);
+    Stored stored = loadFrom(path);
+    TrackingSnapshot snapshot = stored.snapshot;
+    if (!change(snapshot))
+        return stored.snapshot;
+    saveTo(path, snapshot, stored.unreadable);
+    return snapshot;
+}
+
+TrackingSnapshot setRunning(bool running, Instant now)
+{
+    return update([&](TrackingSnapshot &snap) {
+        if (running == snap.isRunning)
+            return false;
+        if (running) {
+            snap.isRunning = true;
+            snap.startedAt = now;
+            snap.sessionID = newSessionID();
+            snap.entryID.reset();
+            snap.startSynced = false;
+            return true;
+        }
+        const Instant start = snap.startedAt.value_or(now);
+        double elapsed = snap.startedAt ? now.secondsSince(*snap.startedAt) : 0;
+        if (!std::isfinite(elapsed) || elapsed < 0)
+            elapsed = 0;
+        const QString key = TrackingSnapshot::dayKey(start);
+        snap.banked[key] = snap.banked.value(key, 0.0) + elapsed;
+
+        PendingStop stop;
+        stop.sessionID = snap.sessionID.value_or(newSessionID());
+        stop.projectID = snap.projectID;
+        stop.taskID = snap.taskID;
+        stop.entryID = snap.entryID;
+        stop.startSynced = snap.startSynced.value_or(false);
+        stop.startedAt = start;
+        stop.stoppedAt = now;
+        stop.isPrivate = snap.isPrivate;
+        if (!snap.pending)
+            snap.pending.emplace();
+        snap.pending->append(stop);
+
+        snap.isRunning = false;
+        snap.startedAt.reset();
+        snap.sessionID.reset();
+        snap.entryID.reset();
+        snap.startSynced.reset();
+        return true;
+    });
+}
+
+TrackingSnapshot accept(const PendingStop &stop)
+{
+    return update([&](TrackingSnapshot &snap) {
+        if (snap.pending)
+            snap.pending->removeIf([&](const PendingStop &p) { return p.sessionID == stop.sessionID; });
+        const QString key = TrackingSnapshot::dayKey(stop.startedAt);
+        snap.banked[key] = std::max(0.0, snap.banked.value(key, 0.0) - stop.duration());
+        return true;
+    });
+}
+
+TrackingSnapshot clearPending()
+{
+    return update([](TrackingSnapshot &snap) {
+        snap.pending.reset();
+        return true;
+    });
+}
+
+} // namespace TrackingStore
