@@ -1,0 +1,36 @@
+#pragma once
+
+#include "InputTap.h"
+
+#include <QList>
+#include <QString>
+
+class QSocketNotifier;
+
+// Key and button presses read straight from the readable event devices of a
+// folder (/dev/input on a real system), for Wayland sessions where no display
+// server hands out other clients' input.
+class EvdevTap : public InputTap {
+    Q_OBJECT
+public:
+    // nullptr when no event device in `folder` can be opened for reading.
+    static std::unique_ptr<EvdevTap> open(Sink sink, const QString &folder = QStringLiteral("/dev/input"));
+    static bool available(const QString &folder = QStringLiteral("/dev/input"));
+    ~EvdevTap() override;
+
+    bool active() const override;
+    int deviceCount() const;
+
+private:
+    struct Device {
+        int fd = -1;
+        QSocketNotifier *notifier = nullptr;
+        QByteArray pending;
+    };
+
+    explicit EvdevTap(Sink sink);
+    void readDevice(int index);
+    void closeDevice(int index);
+
+    QList<Device> m_devices;
+};

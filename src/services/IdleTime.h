@@ -1,0 +1,10 @@
+#pragma once
+
+// Seconds since the user's last keyboard or mouse input in this session:
+// XScreenSaver on X11, else GNOME's or the freedesktop idle interface on the
+// session bus, else 0 (which never triggers an idle nudge).
+namespace IdleTime {
+
+double seconds();
+
+} // namespace IdleTime

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <QCoro/QCoroTask>
+
+#include <optional>
+
+// One screenshot ready for upload.
+struct ScreenShot {
+    QByteArray jpeg;  // JPEG at quality 60, at most 1600 pixels wide
+    int width = 0;
+    int height = 0;
+    QString hash;     // 16 lower-case hex digits, or empty when no thumbnail could be made
+};
+
+// Takes one screenshot of the primary screen, encodes it and computes its
+// average hash. Keeps nothing between calls.
+namespace ScreenGrabber {
+
+inline constexpr int maxWidth = 1600;
+inline constexpr int jpegQuality = 60;
+
+// Nothing without screen access (silently), on a capture error (logged as
+// "screenshot failed: ..."), for an empty screen or when encoding fails.
+// Never throws. On X it completes without suspending.
+QCoro::Task<std::optional<ScreenShot>> capture();
+
+// The picture size for a screen of `points`: scale = min(1600 / width, 1),
+// each side truncated. Empty for an empty screen.
+QSize captureSize(QSizeF points);
+
+// The stages of capture(), public for the benchmarks.
+QImage grab();                                        // X11 primary screen, null on failure
+QImage scaleToCapture(const QImage &grabbed, QSize size);
+QByteArray encodeJpeg(const QImage &image);           // empty when encoding fails
+// Turns a grabbed image into a shot for a screen of `points`.
+std::optional<ScreenShot> finish(const QImage &grabbed, QSizeF points);
+
+// 64-bit average hash: 8 x 8 grey thumbnail, integer mean, bit i set when
+// byte i >= mean (byte 0 top-left), written as "%016llx"; empty for a null image.
+QString averageHash(const QImage &image);
+
+} // namespace ScreenGrabber

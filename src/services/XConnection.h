@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <memory>
+
+typedef struct _XDisplay Display;
+
+// One Xlib connection of our own. A lost server marks it broken instead of
+// ending the process (Xlib's default), and protocol errors raised while an
+// ErrorTrap is alive are recorded instead of printed and fatal.
+class XConnection {
+public:
+    // nullptr when the display cannot be opened (no X, empty DISPLAY).
+    static std::unique_ptr<XConnection> open(const QByteArray &display = {});
+    ~XConnection();
+    XConnection(const XConnection &) = delete;
+    XConnection &operator=(const XConnection &) = delete;
+
+    Display *display() const { return m_display; }
+    bool broken() const { return m_broken; }
+    int fd() const;
+
+    // Collects protocol errors of the calls made during its lifetime; the
+    // destructor waits for the server's answer (XSync) before restoring the
+    // previous handler, so no late error escapes to it.
+    class ErrorTrap {
+    public:
+        explicit ErrorTrap(XConnection &connection);
+        ~ErrorTrap();
+        // Syncs and tells whether any error arrived so far.
+        bool failed();
+
+    private:
+        XConnection &m_connection;
+        void *m_previous;
+    };
+
+private:
+    explicit XConnection(Display *display);
+    static void lost(Display *display, void *self);
+
+    Display *m_display = nullptr;
+    bool m_broken = false;
+};
