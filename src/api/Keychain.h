@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// The session token store: one Secret Service item per account under the
+// service "com.corvane.native.session" (label "Zimbrel session", default
+// collection). Every call gives up after 3 seconds, so a locked keyring that
+// wants a password cannot freeze the app. When no Secret Service answers on
+// the session bus, the value lives in
+// $XDG_DATA_HOME/zimbrel/keyring/com.corvane.native.session/<account>
+// (folders 0700, file 0600). Failures are silent by design: a failed save
+// means signing in again at the next start.
+namespace Keychain {
+
+inline constexpr auto service = "com.corvane.native.session";
+
+// Replaces any earlier value of `account` with `value` (the empty text included).
+void save(const QString &value, const QString &account);
+// The stored text, or nothing when there is none or it cannot be read.
+std::optional<QString> read(const QString &account);
+// Removes the value of `account`; a missing one is fine.
+void remove(const QString &account);
+
+// Where the file store keeps `account` (used when no Secret Service answers).
+QString fallbackPath(const QString &account);
+
+} // namespace Keychain

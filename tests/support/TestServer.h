@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QSslCertificate>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+
+// A real HTTP(S) server on 127.0.0.1 and a free port, speaking the workspace
+// API with plausible answers, for tests. It records every request and can be
+// told, per path, to answer with a given status and body, after a delay, by
+// dropping the connection, or with an HTML error page.
+//
+// Paths are relative to the base address: "login", "time/start", ...
+// The server runs on its own threads; its methods may be called from any
+// thread. Default answers keep a little state: a start opens a timer (entry
+// ids from 100 up) that "time/current" reports and a stop closes.
+class TestServer {
+public:
+    enum class Mode { http, https };
+
+    struct Request {
+        QString method;          // "GET", "POST"
+        QString path;            // relative to api/v1/, e.g. "time/start"
+        QMap<QString, QString> headers; // names lower-cased
+        QByteArray body;
+
+        bool hasHeader(const QString &name) const { return headers.contains(name.toLower()); }
+        QString header(const QString &name) const { return headers.value(name.toLower()); }
+        // The body as a JSON object (empty when it is not one).
+        QJsonObject json() const;
+    };
+
+    // A scripted answer. Defaults answer 200 with the body as JSON.
+    struct Reply {
+        int status = 200;
+        QByteArray body;
+        QByteArray contentType = "application/json";
+        int delayMs = 0;      // wait this long before answering
+        bool drop = false;    // send the headers, then close the connection mid-body
+    };
+
+    explicit TestServer(Mode mode = Mode::http);
+    ~TestServer();
+    TestServer(const TestServer &) = delete;
+    TestServer &operator=(const TestServer &) = delete;
+
+    bool isListening() const;
+    int port() const;
+    // "http://127.0.0.1:PORT/api/v1/" (https in TLS mode).
+    QString baseURL() const;
+    QUrl baseUrl() const { return QUrl(baseURL()); }
+
+    // Every answer to `path` follows `reply` until clear() or another script.
+    void script(const QString &path, const Reply &reply);
+    // The next answer to `path` follows `reply`; queued ones go first, in order.
+    void scriptOnce(const QString &path, const Reply &reply);
+    // Shorthands for script().
+    void respond(const QString &path, int status, const QByteArray &body);
+    void respond(const QString &path, int status, const QJsonObject &body);
+    void delay(const QString &path, int ms);
+    void drop(const QString &path);
+    void htmlError(const QString &path, int status = 502);
+    static QByteArray htmlPage(int status);
+
+    // Recorded requests, oldest first.
+    QList<Request> requests() const;
+    QList<Request> requests(const QString &path) const;
+    int count(const QString &path) const;
+    std::optional<Request> last(const QString &path) const;
+
+    // Forgets recorded requests, scripts and the default timer state.
+    void clear();
+
+    // TLS mode: the server's self-signed certificate (made for this server,
+    // for 127.0.0.1 and localhost) and its PEM file.
+    QSslCertificate certificate() const;
+    QString certificatePath() const;
+    // Adds the certificate to the process's default TLS configuration, so
+    // QNetworkAccessManager requests made afterwards trust this server.
+    void trust() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> d;
+};
