@@ -77,8 +77,14 @@ int run(const QStringList &args, FILE *out, FILE *err)
         return perform(true);
     if (rest.isEmpty() && command == u"off")
         return perform(false);
-    if (rest.isEmpty() && command == u"toggle")
-        return perform(!TrackingStore::load().isRunning);
+    if (rest.isEmpty() && command == u"toggle") {
+        // The intent with the opposite of the stored state, read and flipped
+        // under one lock so two quick toggles never collapse into one.
+        TrackingStore::toggle(Instant::now());
+        TrackingControl::reload();
+        SessionBus::flush();
+        return 0;
+    }
     if (command == u"status" && (rest.isEmpty() || json)) {
         printStatus(out, json);
         return 0;

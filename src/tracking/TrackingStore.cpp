@@ -82,46 +82,55 @@ TrackingSnapshot update(const std::function<bool(TrackingSnapshot &)> &change)
     return snapshot;
 }
 
+// Starts or stops `snap` in place; false when it already is as asked.
+static bool transition(TrackingSnapshot &snap, bool running, Instant now)
+{
+    if (running == snap.isRunning)
+        return false;
+    if (running) {
+        snap.isRunning = true;
+        snap.startedAt = now;
+        snap.sessionID = newSessionID();
+        snap.entryID.reset();
+        snap.startSynced = false;
+        return true;
+    }
+    const Instant start = snap.startedAt.value_or(now);
+    double elapsed = snap.startedAt ? now.secondsSince(*snap.startedAt) : 0;
+    if (!std::isfinite(elapsed) || elapsed < 0)
+        elapsed = 0;
+    const QString key = TrackingSnapshot::dayKey(start);
+    snap.banked[key] = snap.banked.value(key, 0.0) + elapsed;
+
+    PendingStop stop;
+    stop.sessionID = snap.sessionID.value_or(newSessionID());
+    stop.projectID = snap.projectID;
+    stop.taskID = snap.taskID;
+    stop.entryID = snap.entryID;
+    stop.startSynced = snap.startSynced.value_or(false);
+    stop.startedAt = start;
+    stop.stoppedAt = now;
+    stop.isPrivate = snap.isPrivate;
+    if (!snap.pending)
+        snap.pending.emplace();
+    snap.pending->append(stop);
+
+    snap.isRunning = false;
+    snap.startedAt.reset();
+    snap.sessionID.reset();
+    snap.entryID.reset();
+    snap.startSynced.reset();
+    return true;
+}
+
 TrackingSnapshot setRunning(bool running, Instant now)
 {
-    return update([&](TrackingSnapshot &snap) {
-        if (running == snap.isRunning)
-            return false;
-        if (running) {
-            snap.isRunning = true;
-            snap.startedAt = now;
-            snap.sessionID = newSessionID();
-            snap.entryID.reset();
-            snap.startSynced = false;
-            return true;
-        }
-        const Instant start = snap.startedAt.value_or(now);
-        double elapsed = snap.startedAt ? now.secondsSince(*snap.startedAt) : 0;
-        if (!std::isfinite(elapsed) || elapsed < 0)
-            elapsed = 0;
-        const QString key = TrackingSnapshot::dayKey(start);
-        snap.banked[key] = snap.banked.value(key, 0.0) + elapsed;
+    return update([&](TrackingSnapshot &snap) { return transition(snap, running, now); });
+}
 
-        PendingStop stop;
-        stop.sessionID = snap.sessionID.value_or(newSessionID());
-        stop.projectID = snap.projectID;
-        stop.taskID = snap.taskID;
-        stop.entryID = snap.entryID;
-        stop.startSynced = snap.startSynced.value_or(false);
-        stop.startedAt = start;
-        stop.stoppedAt = now;
-        stop.isPrivate = snap.isPrivate;
-        if (!snap.pending)
-            snap.pending.emplace();
-        snap.pending->append(stop);
-
-        snap.isRunning = false;
-        snap.startedAt.reset();
-        snap.sessionID.reset();
-        snap.entryID.reset();
-        snap.startSynced.reset();
-        return true;
-    });
+TrackingSnapshot toggle(Instant now)
+{
+    return update([&](TrackingSnapshot &snap) { return transition(snap, !snap.isRunning, now); });
 }
 
 TrackingSnapshot accept(const PendingStop &stop)

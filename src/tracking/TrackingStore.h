@@ -24,6 +24,9 @@ TrackingSnapshot update(const std::function<bool(TrackingSnapshot &)> &change);
 // Starts or stops the timer at `now`; asking for the stored state does nothing.
 TrackingSnapshot setRunning(bool running, Instant now);
 
+// Flips the stored state in one locked step, so two toggles never collapse into one.
+TrackingSnapshot toggle(Instant now);
+
 // The server accepted `stop`: remove every queued stop of its session and take
 // its seconds back out of the bank of its start day (never below 0).
 TrackingSnapshot accept(const PendingStop &stop);

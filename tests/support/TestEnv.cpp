@@ -25,6 +25,10 @@ IsolatedHome::IsolatedHome()
 IsolatedHome::~IsolatedHome()
 {
     for (int i = 0; i < 3; ++i) {
+        // Restore only what still points at our folders: a newer home made
+        // before this one died stays in force.
+        if (!qgetenv(names[i]).startsWith(QFile::encodeName(m_dir.path())))
+            continue;
         if (m_saved[i].isNull())
             qunsetenv(names[i]);
         else
