@@ -17,6 +17,10 @@ public:
     XConnection(const XConnection &) = delete;
     XConnection &operator=(const XConnection &) = delete;
 
+    // True unless this is a Wayland session, where Xwayland only knows about
+    // its own clients and X answers would mislead.
+    static bool x11Session();
+
     Display *display() const { return m_display; }
     bool broken() const { return m_broken; }
     int fd() const;

@@ -1,0 +1,121 @@
+#include "LoginItem.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Quotes an Exec argument as desktop entries require when it holds
+// characters the launcher would otherwise split or expand.
+QString quoteExec(const QString &program)
+{
+    static const QString reserved = u" \t\n\"'\\><~|&;$*?#()`"_s;
+    bool needsQuotes = false;
+    for (QChar c : program)
+        needsQuotes = needsQuotes || reserved.contains(c);
+    QString escaped = program;
+    escaped.replace(u'%', u"%%"_s);
+    if (!needsQuotes)
+        return escaped;
+    QString quoted;
+    for (QChar c : escaped) {
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+            quoted += u'\\';
+        quoted += c;
+    }
+    return u'"' + quoted + u'"';
+}
+
+// The installed program, else this one when it is the app, else a PATH lookup.
+QString programPath()
+{
+    const QString installed = QStringLiteral(ZIMBREL_INSTALL_BINDIR "/zimbrel");
+    if (QFileInfo(installed).isExecutable())
+        return installed;
+    if (QCoreApplication::instance()) {
+        const QString self = QCoreApplication::applicationFilePath();
+        if (QFileInfo(self).fileName() == "zimbrel"_L1)
+            return self;
+    }
+    return u"zimbrel"_s;
+}
+
+bool write()
+{
+    const QString path = LoginItem::entryPath();
+    if (!QDir().mkpath(QFileInfo(path).path()))
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QString entry = u"[Desktop Entry]\n"
+                          u"Type=Application\n"
+                          u"Name=Zimbrel\n"
+                          u"Comment=Time tracker\n"
+                          u"Exec=%1\n"
+                          u"Icon=zimbrel\n"
+                          u"Terminal=false\n"
+                          u"X-GNOME-Autostart-enabled=true\n"_s.arg(quoteExec(programPath()));
+    file.write(entry.toUtf8());
+    return file.commit();
+}
+
+bool erase()
+{
+    QFile file(LoginItem::entryPath());
+    QFileInfo info(file);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    return file.remove();
+}
+
+} // namespace
+
+namespace LoginItem {
+
+QString entryPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u"/autostart/zimbrel.desktop"_s;
+}
+
+std::optional<QString> set(bool on)
+{
+    if (on ? write() : erase())
+        return std::nullopt;
+    return QString::fromUtf8(failureMessage);
+}
+
+bool enabled()
+{
+    QFile file(entryPath());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    bool inMain = false;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(u'[')) {
+            inMain = line == "[Desktop Entry]"_L1;
+            continue;
+        }
+        if (!inMain)
+            continue;
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq <= 0)
+            continue;
+        const QString key = line.left(eq).trimmed();
+        const QString value = line.mid(eq + 1).trimmed();
+        if (key == "Hidden"_L1 && value == "true"_L1)
+            return false;
+        if (key == "X-GNOME-Autostart-enabled"_L1 && value == "false"_L1)
+            return false;
+    }
+    return true;
+}
+
+} // namespace LoginItem
