@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <memory>
+#include <optional>
 
 // A real HTTP(S) server on 127.0.0.1 and a free port, speaking the workspace
 // API with plausible answers, for tests. It records every request and can be
@@ -27,7 +28,14 @@ public:
         QString method;          // "GET", "POST"
         QString path;            // relative to api/v1/, e.g. "time/start"
         QMap<QString, QString> headers; // names lower-cased
-        QByteArray body;
+        QByteArray body;         // empty for multipart requests: see parts
+        struct Part {
+            QString name;
+            QString filename;
+            QString contentType;
+            QByteArray content;
+        };
+        QList<Part> parts;       // multipart form data, in the order sent
 
         bool hasHeader(const QString &name) const { return headers.contains(name.toLower()); }
         QString header(const QString &name) const { return headers.value(name.toLower()); }
@@ -62,7 +70,7 @@ public:
     // Shorthands for script().
     void respond(const QString &path, int status, const QByteArray &body);
     void respond(const QString &path, int status, const QJsonObject &body);
-    void delay(const QString &path, int ms);
+    void delay(const QString &path, int ms); // added to whatever answers the path
     void drop(const QString &path);
     void htmlError(const QString &path, int status = 502);
     static QByteArray htmlPage(int status);

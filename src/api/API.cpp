@@ -1,0 +1,380 @@
+#include "API.h"
+
+#include "RecordMapping.h"
+#include "TrackingLog.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QHostAddress>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTimeZone>
+#include <QUuid>
+
+#include <QCoroNetworkReply>
+
+#include <cmath>
+#include <memory>
+
+#ifndef ZIMBREL_SERVER
+#define ZIMBREL_SERVER "https://app.zimbrel.com/api/v1/"
+#endif
+
+namespace API {
+
+namespace {
+
+constexpr qint64 maxAnswerBytes = 16 * 1024 * 1024;
+constexpr std::chrono::milliseconds defaultRequestTimeout{20000};
+constexpr std::chrono::milliseconds defaultUploadTimeout{60000};
+
+const QString unreachable = QStringLiteral("Can't reach Zimbrel. Check your connection and try again.");
+const QString sessionExpired = QStringLiteral("Your session has expired. Please sign in again.");
+
+struct Settings {
+    QUrl base = QUrl(QStringLiteral(ZIMBREL_SERVER));
+    std::chrono::milliseconds requestTimeout = defaultRequestTimeout;
+    std::chrono::milliseconds uploadTimeout = defaultUploadTimeout;
+};
+
+Settings &settings()
+{
+    static Settings s;
+    return s;
+}
+
+// What came back from one exchange, before any interpretation.
+struct Exchange {
+    bool transportFailed = false;
+    QString transportError; // the network's own description
+    int status = 0;         // 0 when there was no HTTP response
+    QByteArray data;
+};
+
+QUrl endpoint(const QString &path)
+{
+    QUrl url = settings().base;
+    url.setPath(url.path() + path);
+    return url;
+}
+
+// The token travels only over TLS, or to this machine.
+bool tokenMaySendTo(const QUrl &url)
+{
+    return url.scheme() == QLatin1String("https") || isLoopbackHost(url.host());
+}
+
+QCoro::Task<Exchange> send(QNetworkRequest req, QByteArray verb, QByteArray payload, bool withPayload)
+{
+    QNetworkAccessManager *nam = network();
+    QNetworkReply *reply =
+        withPayload ? nam->sendCustomRequest(req, verb, payload) : nam->sendCustomRequest(req, verb);
+
+    // Refuse answers too large to hold in memory: as soon as the announced or
+    // received size passes the limit, abort (a transport failure).
+    auto oversized = std::make_shared<bool>(false);
+    const auto guard = [reply, oversized](qint64 size) {
+        if (size > maxAnswerBytes && !*oversized) {
+            *oversized = true;
+            reply->abort();
+        }
+    };
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, guard] {
+        bool ok = false;
+        const qint64 length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&ok);
+        if (ok)
+            guard(length);
+    });
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
+                     [guard](qint64 received, qint64) { guard(received); });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, guard] { guard(reply->bytesAvailable()); });
+
+    co_await reply;
+
+    Exchange result;
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QNetworkReply::NetworkError error = reply->error();
+    // Codes below 200 are connection, TLS, time-out and proxy failures; the
+    // others come from an HTTP status and are judged by the status below.
+    if (*oversized) {
+        result.transportFailed = true;
+        result.transportError = QStringLiteral("The server's answer is larger than 16 MiB.");
+        qCWarning(lcTracking, "refused an answer over 16 MiB from %s", qPrintable(req.url().path()));
+    } else if (error != QNetworkReply::NoError && (int(error) < 200 || !status.isValid())) {
+        result.transportFailed = true;
+        result.transportError = reply->errorString();
+    } else {
+        result.status = status.isValid() ? status.toInt() : 0;
+        result.data = reply->readAll();
+    }
+    reply->deleteLater();
+    co_return result;
+}
+
+QJsonObject decodeObject(const QByteArray &data)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(data, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return {};
+    return document.object();
+}
+
+bool isFalse(const QJsonValue &value)
+{
+    if (value.isBool())
+        return !value.toBool();
+    if (value.isDouble())
+        return value.toDouble() == 0;
+    return false;
+}
+
+qint64 floorMillis(Instant instant)
+{
+    const double ms = std::floor(instant.unixSeconds() * 1000.0);
+    // QDateTime covers far more than this; anything beyond is not a clock reading.
+    constexpr double limit = 1.0e15;
+    if (!std::isfinite(ms) || ms > limit || ms < -limit)
+        return 0;
+    return static_cast<qint64>(ms);
+}
+
+} // namespace
+
+QUrl defaultBaseURL()
+{
+    return QUrl(QStringLiteral(ZIMBREL_SERVER));
+}
+
+QUrl baseURL()
+{
+    return settings().base;
+}
+
+void setBaseURL(const QUrl &url)
+{
+    settings().base = url;
+}
+
+bool isLoopbackHost(const QString &host)
+{
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    QHostAddress address;
+    if (!address.setAddress(host))
+        return false;
+    return address.isLoopback();
+}
+
+ServerCheck checkServer(const QString &text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    const QString example = QStringLiteral("https://zimbrel.example.com/api/v1/");
+    if (text.isEmpty() || !url.isValid() || url.isRelative() || url.host().isEmpty())
+        return {{}, QStringLiteral("Invalid server address \"%1\": give an absolute address such as %2.")
+                        .arg(text, example)};
+    const QString scheme = url.scheme().toLower();
+    if (scheme != QLatin1String("https") && scheme != QLatin1String("http"))
+        return {{}, QStringLiteral("Server address \"%1\" must use https.").arg(text)};
+    if (scheme == QLatin1String("http") && !isLoopbackHost(url.host()))
+        return {{},
+                QStringLiteral("Server address \"%1\" must use https; plain http is allowed only for "
+                               "127.0.0.1, ::1 and localhost.")
+                    .arg(text)};
+    if (!url.userInfo().isEmpty() || url.hasQuery() || url.hasFragment())
+        return {{}, QStringLiteral("Server address \"%1\" must not carry a user name, query or fragment.")
+                        .arg(text)};
+    if (!url.path().endsWith(QLatin1String("api/v1/")))
+        return {{}, QStringLiteral("Server address \"%1\" must end in api/v1/ (for example %2).")
+                        .arg(text, example)};
+    return {url, {}};
+}
+
+QNetworkAccessManager *network()
+{
+    static QPointer<QNetworkAccessManager> shared;
+    if (!shared) {
+        // A child of the application object: it lives as long as the event
+        // loop that its replies resume on.
+        shared = new QNetworkAccessManager(QCoreApplication::instance());
+        // Never carry the bearer token to another origin on a redirect.
+        shared->setRedirectPolicy(QNetworkRequest::SameOriginRedirectPolicy);
+    }
+    return shared;
+}
+
+void setTimeouts(std::chrono::milliseconds request, std::chrono::milliseconds upload)
+{
+    settings().requestTimeout = request.count() > 0 ? request : defaultRequestTimeout;
+    settings().uploadTimeout = upload.count() > 0 ? upload : defaultUploadTimeout;
+}
+
+QCoro::Task<QJsonObject> request(QString path, std::optional<QString> token, QString method,
+                                 std::optional<QJsonObject> body)
+{
+    QNetworkRequest req(endpoint(path));
+    req.setTransferTimeout(int(settings().requestTimeout.count()));
+    req.setRawHeader("Accept", "application/json");
+    if (token) {
+        if (!tokenMaySendTo(req.url())) {
+            qCWarning(lcTracking, "refused to send the session token over plain http to %s",
+                      qPrintable(req.url().host()));
+            throw APIError(unreachable);
+        }
+        req.setRawHeader("Authorization", "Bearer " + token->toUtf8());
+    }
+    QByteArray payload;
+    if (body) {
+        req.setRawHeader("Content-Type", "application/json");
+        payload = QJsonDocument(*body).toJson(QJsonDocument::Compact);
+    }
+    const QByteArray verb = method.toLatin1();
+    const bool withPayload = body.has_value();
+
+    const Exchange exchange = co_await send(req, verb, payload, withPayload);
+    if (exchange.transportFailed)
+        throw APIError(unreachable);
+
+    const QJsonObject object = decodeObject(exchange.data);
+    const int status = exchange.status;
+    bool failed = false;
+    if (status == 401) {
+        if (path != QLatin1String("login"))
+            throw APIError(sessionExpired);
+        failed = true;
+    } else if (status >= 200 && status <= 299) {
+        const auto success = object.constFind(QLatin1String("success"));
+        failed = success != object.constEnd() && isFalse(success.value());
+    } else {
+        failed = true;
+    }
+    if (!failed)
+        co_return object;
+
+    const QJsonValue message = object.value(QLatin1String("message"));
+    if (message.isString())
+        throw APIError(message.toString());
+    throw APIError(QStringLiteral("Something went wrong (%1).").arg(status));
+}
+
+QJsonValue num(const std::optional<QString> &value)
+{
+    if (!value)
+        return QJsonValue(QJsonValue::Null);
+    static const QRegularExpression integerText(QStringLiteral("\\A[+-]?[0-9]+\\z"));
+    if (integerText.match(*value).hasMatch()) {
+        bool ok = false;
+        const qint64 n = value->toLongLong(&ok, 10);
+        if (ok)
+            return QJsonValue(n);
+    }
+    return QJsonValue(*value);
+}
+
+QString iso(Instant instant)
+{
+    return QDateTime::fromMSecsSinceEpoch(floorMillis(instant), Qt::UTC)
+        .toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz'Z'"));
+}
+
+std::optional<Instant> parseISO(const QString &text)
+{
+    // Internet date and time: fractional seconds optional, Z or a numeric offset.
+    static const QRegularExpression form(QStringLiteral(
+        "\\A(\\d{4})-(\\d{2})-(\\d{2})T(\\d{2}):(\\d{2}):(\\d{2})(?:\\.(\\d+))?(Z|[+-]\\d{2}:\\d{2})\\z"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    const QTime time(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    int offsetSeconds = 0;
+    const QString zone = m.captured(8);
+    if (zone != QLatin1String("Z")) {
+        const int hours = zone.mid(1, 2).toInt();
+        const int minutes = zone.mid(4, 2).toInt();
+        if (hours > 23 || minutes > 59)
+            return std::nullopt;
+        offsetSeconds = (hours * 3600 + minutes * 60) * (zone.startsWith(QLatin1Char('-')) ? -1 : 1);
+    }
+    const QDateTime utc(date, time, Qt::UTC);
+    double seconds = double(utc.toSecsSinceEpoch()) - offsetSeconds;
+    const QString fraction = m.captured(7);
+    if (!fraction.isEmpty())
+        seconds += (QStringLiteral("0.") + fraction.left(9)).toDouble();
+    return Instant::fromUnixSeconds(seconds);
+}
+
+QString stamp(Instant instant)
+{
+    const qint64 ms = floorMillis(instant);
+    const qint64 wholeSeconds = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+    return QDateTime::fromSecsSinceEpoch(wholeSeconds, Qt::UTC)
+        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString newUUID()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+QByteArray uploadBody(const QString &boundary, std::optional<qint64> deviceID, const QByteArray &jpeg,
+                      const QString &hash, Instant at, const QString &clientLogID)
+{
+    const QByteArray b = boundary.toUtf8();
+    QByteArray body;
+    const auto field = [&](const char *name, const QString &value) {
+        body += "--" + b + "\r\n";
+        body += QByteArray("Content-Disposition: form-data; name=\"") + name + "\"\r\n\r\n";
+        body += value.toUtf8() + "\r\n";
+    };
+    field("device_id", deviceID ? QString::number(*deviceID) : QString());
+    field("captured_at[]", stamp(at));
+    field("visual_hash[]", hash);
+    field("client_log_id[]", clientLogID);
+    const qint64 unixSeconds = floorMillis(at) / 1000; // truncated toward zero
+    body += "--" + b + "\r\n";
+    body += "Content-Disposition: form-data; name=\"files[]\"; filename=\"capture-" +
+            QByteArray::number(unixSeconds) + ".jpg\"\r\n";
+    body += "Content-Type: image/jpeg\r\n\r\n";
+    body += jpeg;
+    body += "\r\n--" + b + "--\r\n";
+    return body;
+}
+
+QCoro::Task<void> uploadScreenshot(QString token, std::optional<qint64> deviceID, QByteArray jpeg, QString hash,
+                                   Instant at)
+{
+    const QString boundary = QStringLiteral("cv-") + newUUID();
+    const QString clientLogID = newUUID();
+    const QByteArray body = uploadBody(boundary, deviceID, jpeg, hash, at, clientLogID);
+
+    QNetworkRequest req(endpoint(QStringLiteral("screenshots/upload")));
+    req.setTransferTimeout(int(settings().uploadTimeout.count()));
+    if (!tokenMaySendTo(req.url())) {
+        qCWarning(lcTracking, "refused to send the session token over plain http to %s",
+                  qPrintable(req.url().host()));
+        throw APIError(unreachable);
+    }
+    req.setRawHeader("Accept", "application/json");
+    req.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+    req.setRawHeader("Content-Type", "multipart/form-data; boundary=" + boundary.toUtf8());
+    const QByteArray verb("POST");
+
+    const Exchange exchange = co_await send(req, verb, body, true);
+    if (exchange.transportFailed)
+        throw APIError(exchange.transportError);
+    if (exchange.status >= 200 && exchange.status <= 299)
+        co_return;
+    const QJsonValue message = decodeObject(exchange.data).value(QLatin1String("message"));
+    if (message.isString())
+        throw APIError(message.toString());
+    throw APIError(QStringLiteral("Screenshot upload failed (%1).").arg(exchange.status));
+}
+
+} // namespace API
