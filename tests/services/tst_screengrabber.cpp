@@ -1,0 +1,191 @@
+// Screenshots of real Xvfb screens, their geometry and JPEG, and the average hash.
+#include "CaptureWait.h"
+#include "ScreenGrabber.h"
+#include "TestEnv.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QImage filled(QSize size, QColor colour, QImage::Format format = QImage::Format_RGB32)
+{
+    QImage image(size, format);
+    image.fill(colour);
+    return image;
+}
+
+// A display of its own for one test, stopped with it.
+class ExtraDisplay {
+public:
+    explicit ExtraDisplay(const QString &screen)
+    {
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.start(u"sh"_s, {u"-c"_s, u"exec Xvfb -displayfd 1 -nolisten tcp -screen 0 %1"_s.arg(screen)});
+        if (m_process.waitForReadyRead(10000))
+            m_display = ":" + m_process.readLine().trimmed();
+    }
+    ~ExtraDisplay()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+    QByteArray name() const { return m_display; }
+
+private:
+    QProcess m_process;
+    QByteArray m_display;
+};
+
+struct HelperRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+HelperRun runHelper(const QProcessEnvironment &env, const QString &jpegPath)
+{
+    QProcess helper;
+    helper.setProcessEnvironment(env);
+    helper.start(TestEnv::buildPath(u"tests/services/grab_helper"_s), {jpegPath});
+    HelperRun run;
+    if (!helper.waitForFinished(30000))
+        return run;
+    run.exitCode = helper.exitCode();
+    run.out = QString::fromLocal8Bit(helper.readAllStandardOutput()).trimmed();
+    run.err = QString::fromLocal8Bit(helper.readAllStandardError());
+    return run;
+}
+
+} // namespace
+
+class TestScreenGrabber : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void uniformImagesHashToAllOnes_data()
+    {
+        QTest::addColumn<QImage>("image");
+        for (int grey : {0, 1, 127, 128, 254, 255})
+            QTest::addRow("grey %d", grey) << filled({64, 48}, QColor(grey, grey, grey));
+        QTest::addRow("red") << filled({10, 10}, Qt::red);
+        QTest::addRow("one pixel") << filled({1, 1}, Qt::darkCyan);
+        QTest::addRow("transparent") << filled({20, 20}, Qt::transparent, QImage::Format_ARGB32);
+        QTest::addRow("grayscale8") << filled({9, 7}, QColor(90, 90, 90), QImage::Format_Grayscale8);
+    }
+
+    void uniformImagesHashToAllOnes()
+    {
+        QFETCH(QImage, image);
+        QCOMPARE(ScreenGrabber::averageHash(image), u"ffffffffffffffff"_s);
+    }
+
+    void hashBitOrder()
+    {
+        // Left half black, right half white: each row's bytes 4-7 reach the mean 127.
+        QImage halves = filled({16, 16}, Qt::black);
+        QPainter(&halves).fillRect(8, 0, 8, 16, Qt::white);
+        QCOMPARE(ScreenGrabber::averageHash(halves), u"f0f0f0f0f0f0f0f0"_s);
+
+        // Top half black: bytes 32-63, the high bits.
+        QImage top = filled({8, 8}, Qt::white);
+        QPainter(&top).fillRect(0, 0, 8, 4, Qt::black);
+        QCOMPARE(ScreenGrabber::averageHash(top), u"ffffffff00000000"_s);
+
+        // Only the top-left byte reaches the mean 255 / 64 = 3: the lowest bit,
+        // and the text keeps its leading zeros.
+        QImage corner = filled({8, 8}, Qt::black);
+        corner.setPixelColor(0, 0, Qt::white);
+        QCOMPARE(ScreenGrabber::averageHash(corner), u"0000000000000001"_s);
+
+        QCOMPARE(ScreenGrabber::averageHash(QImage()), QString());
+    }
+
+    void captureGeometry_data()
+    {
+        QTest::addColumn<QSizeF>("points");
+        QTest::addColumn<QSize>("picture");
+        QTest::newRow("1440x900") << QSizeF(1440, 900) << QSize(1440, 900);
+        QTest::newRow("1600 wide") << QSizeF(1600, 1000) << QSize(1600, 1000);
+        QTest::newRow("3024x1964") << QSizeF(3024, 1964) << QSize(1600, 1039);
+        QTest::newRow("5120x1440") << QSizeF(5120, 1440) << QSize(1600, 450);
+        QTest::newRow("empty") << QSizeF(0, 0) << QSize();
+        QTest::newRow("no height") << QSizeF(1920, 0) << QSize();
+        QTest::newRow("too thin to scale") << QSizeF(4000, 1) << QSize();
+    }
+
+    void captureGeometry()
+    {
+        QFETCH(QSizeF, points);
+        QFETCH(QSize, picture);
+        QCOMPARE(ScreenGrabber::captureSize(points), picture);
+    }
+
+    void finishRefusesWhatCannotBeEncoded()
+    {
+        QVERIFY(ScreenGrabber::encodeJpeg(QImage()).isEmpty());
+        QVERIFY(!ScreenGrabber::finish(QImage(), QSizeF(800, 600)));
+        QVERIFY(!ScreenGrabber::finish(filled({800, 600}, Qt::gray), QSizeF(0, 0)));
+        const std::optional<ScreenShot> shot = ScreenGrabber::finish(filled({3024, 1964}, Qt::gray), QSizeF(3024, 1964));
+        QVERIFY(shot);
+        QCOMPARE(QSize(shot->width, shot->height), QSize(1600, 1039));
+        QCOMPARE(shot->hash, u"ffffffffffffffff"_s);
+    }
+
+    void capturesTheTestScreen()
+    {
+        bool finished = false;
+        const std::optional<ScreenShot> shot = captureAndWait(&finished);
+        QVERIFY(finished);
+        QVERIFY(shot);
+        QCOMPARE(shot->width, 1440);
+        QCOMPARE(shot->height, 900);
+        QVERIFY(shot->jpeg.startsWith("\xff\xd8"));
+        const QImage decoded = QImage::fromData(shot->jpeg, "JPG");
+        QCOMPARE(decoded.size(), QSize(1440, 900));
+        QVERIFY(QRegularExpression(u"^[0-9a-f]{16}$"_s).match(shot->hash).hasMatch());
+    }
+
+    void capturesALargeScreenScaledDown()
+    {
+        ExtraDisplay large(u"3024x1964x24"_s);
+        QVERIFY(!large.name().isEmpty());
+        QTemporaryDir dir;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"DISPLAY"_s, QString::fromLatin1(large.name()));
+        const HelperRun run = runHelper(env, dir.filePath(u"shot.jpg"_s));
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QStringList fields = run.out.split(u' ');
+        QCOMPARE(fields.size(), 4);
+        QCOMPARE(fields[0], u"1600"_s);
+        QCOMPARE(fields[1], u"1039"_s);
+        // Xvfb's fresh screen is one colour.
+        QCOMPARE(fields[2], u"ffffffffffffffff"_s);
+        QImage decoded;
+        QVERIFY(decoded.load(dir.filePath(u"shot.jpg"_s), "JPG"));
+        QCOMPARE(decoded.size(), QSize(1600, 1039));
+    }
+
+    void withoutScreenAccessNothingAndNoLog()
+    {
+        QTemporaryDir dir;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        env.insert(u"QT_LOGGING_RULES"_s, u"com.corvane.native.tracking.debug=true"_s);
+        const HelperRun run = runHelper(env, dir.filePath(u"shot.jpg"_s));
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, u"none"_s);
+        QVERIFY2(!run.err.contains(u"screenshot"_s), qPrintable(run.err));
+        QVERIFY(!QFile::exists(dir.filePath(u"shot.jpg"_s)));
+    }
+};
+
+QTEST_MAIN(TestScreenGrabber)
+#include "tst_screengrabber.moc"
