@@ -119,20 +119,25 @@ private Q_SLOTS:
     void stuckIdleServiceCostsLittle()
     {
         DisplayOverride noX(":4242");
-        QThread idle;   // never started: nothing answers
-        StuckScreenSaver saver;
-        saver.moveToThread(&idle);
-        QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"fake-saver"_s);
-        QVERIFY(other.registerObject(u"/org/freedesktop/ScreenSaver"_s, &saver, QDBusConnection::ExportAllSlots));
-        QVERIFY(other.registerService(u"org.freedesktop.ScreenSaver"_s));
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(IdleTime::seconds(), 0.0);
-        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
-        other.unregisterService(u"org.freedesktop.ScreenSaver"_s);
-        other.unregisterObject(u"/org/freedesktop/ScreenSaver"_s);
+        QThread idle;   // not running while asked: nothing answers
+        auto *saver = new StuckScreenSaver;
+        saver->moveToThread(&idle);
+        {
+            QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"fake-saver"_s);
+            QVERIFY(other.registerObject(u"/org/freedesktop/ScreenSaver"_s, saver, QDBusConnection::ExportAllSlots));
+            QVERIFY(other.registerService(u"org.freedesktop.ScreenSaver"_s));
+            QElapsedTimer clock;
+            clock.start();
+            QCOMPARE(IdleTime::seconds(), 0.0);
+            QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+            other.unregisterService(u"org.freedesktop.ScreenSaver"_s);
+            other.unregisterObject(u"/org/freedesktop/ScreenSaver"_s);
+        }
         QDBusConnection::disconnectFromBus(u"fake-saver"_s);
-        saver.moveToThread(thread());
+        idle.start();
+        saver->deleteLater();
+        idle.quit();
+        idle.wait();
     }
 
     void frontmostFollowsActivation()
