@@ -98,13 +98,16 @@ QCoro::Task<Exchange> send(QNetworkRequest req, QByteArray verb, QByteArray payl
     Exchange result;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
-    // Codes below 200 are connection, TLS, time-out and proxy failures; the
-    // others come from an HTTP status and are judged by the status below.
+    // An error with no HTTP status, or with a status of 2xx that does not
+    // explain it (a connection closed mid-body, an undecodable compressed
+    // body), is a transport failure; errors of 3xx-5xx answers are judged by
+    // their status below.
+    const bool statusExplainsError = status.isValid() && status.toInt() >= 300 && int(error) >= 200;
     if (*oversized) {
         result.transportFailed = true;
         result.transportError = QStringLiteral("The server's answer is larger than 16 MiB.");
         qCWarning(lcTracking, "refused an answer over 16 MiB from %s", qPrintable(req.url().path()));
-    } else if (error != QNetworkReply::NoError && (int(error) < 200 || !status.isValid())) {
+    } else if (error != QNetworkReply::NoError && !statusExplainsError) {
         result.transportFailed = true;
         result.transportError = reply->errorString();
     } else {

@@ -47,7 +47,9 @@ public:
     struct Reply {
         int status = 200;
         QByteArray body;
-        QByteArray contentType = "application/json";
+        // cpp-httplib compresses answers whose type is exactly "application/json"
+        // or text/* when the client accepts it; this type is sent as it is.
+        QByteArray contentType = "application/json; charset=utf-8";
         int delayMs = 0;      // wait this long before answering
         bool drop = false;    // send the headers, then close the connection mid-body
     };
