@@ -1,8 +1,10 @@
 // Input counting against the test desktop's real X server, driven by xdotool.
 #include "ActivityMonitor.h"
 #include "EvdevTap.h"
+#include "ExtraDisplay.h"
 #include "Permissions.h"
 #include "TestEnv.h"
+#include "XInputTap.h"
 #include "XTool.h"
 
 #include <QGuiApplication>
@@ -196,6 +198,24 @@ private Q_SLOTS:
         QVERIFY(XTool::run({u"key"_s, u"a"_s}, display));
         settle();
         QCOMPARE(monitor.keystrokes(), 0);
+    }
+
+    void lostXServerStopsTheTapQuietly()
+    {
+        ExtraDisplay extra(u"640x480x24"_s);
+        QVERIFY(!extra.name().isEmpty());
+        int presses = 0;
+        std::unique_ptr<XInputTap> tap = XInputTap::open([&](InputTap::Press) { ++presses; }, extra.name());
+        QVERIFY(tap);
+        QVERIFY(XTool::run({u"key"_s, u"a"_s}, extra.name()));
+        QVERIFY(TestEnv::waitFor([&] { return presses == 1; }));
+        QVERIFY(tap->active());
+
+        // Xlib's default would end the whole process here.
+        extra.stop();
+        QVERIFY(TestEnv::waitFor([&] { return !tap->active(); }));
+        tap.reset();
+        QVERIFY(!XInputTap::available(extra.name()));
     }
 
     void evdevCountsPressesOnly()

@@ -1,5 +1,6 @@
 // Screenshots of real Xvfb screens, their geometry and JPEG, and the average hash.
 #include "CaptureWait.h"
+#include "ExtraDisplay.h"
 #include "ScreenGrabber.h"
 #include "TestEnv.h"
 
@@ -20,30 +21,6 @@ QImage filled(QSize size, QColor colour, QImage::Format format = QImage::Format_
     image.fill(colour);
     return image;
 }
-
-// A display of its own for one test, stopped with it.
-class ExtraDisplay {
-public:
-    explicit ExtraDisplay(const QString &screen)
-    {
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start(u"sh"_s, {u"-c"_s, u"exec Xvfb -displayfd 1 -nolisten tcp -screen 0 %1"_s.arg(screen)});
-        if (m_process.waitForReadyRead(10000))
-            m_display = ":" + m_process.readLine().trimmed();
-    }
-    ~ExtraDisplay()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000))
-            m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-    QByteArray name() const { return m_display; }
-
-private:
-    QProcess m_process;
-    QByteArray m_display;
-};
 
 struct HelperRun {
     int exitCode = -1;

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+
+// A second Xvfb for one test, on a display number it picks itself.
+class ExtraDisplay {
+public:
+    explicit ExtraDisplay(const QString &screen);   // "3024x1964x24"
+    ~ExtraDisplay();
+    // ":N", or empty when Xvfb did not start.
+    QByteArray name() const { return m_name; }
+    // Stops the server now, the way a crashed or closed X session goes.
+    void stop();
+
+private:
+    QProcess m_process;
+    QByteArray m_name;
+};
