@@ -1,0 +1,212 @@
+// The sync engine against the loopback server: order, retries, races, adoption.
+#include "ModelFixture.h"
+
+#include <QJsonObject>
+
+using namespace Qt::StringLiterals;
+
+class TestModelSync : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void offlineStopsGoOutInOrderOnceOnline()
+    {
+        ModelFixture f;
+        auto model = f.signedIn();
+        QVERIFY(model->canStart());
+        f.offline();
+        for (int i = 0; i < 2; ++i) {
+            model->setRunning(true);
+            f.clock = f.clock.addSeconds(30);
+            model->setRunning(false);
+            f.clock = f.clock.addSeconds(30);
+        }
+        ModelFixture::settle(*model);
+        QCOMPARE(model->snapshot().pending->size(), 2);
+        QCOMPARE(model->sync().kind, SyncState::Kind::failed);
+        QCOMPARE(model->syncText(), u"Couldn't sync: Can't reach Zimbrel. Check your connection and try again. "
+                                    u"Your time is saved here and will retry."_s);
+        QVERIFY(model->needsSync());
+        QCOMPARE(model->todaySeconds(), 60.0 + model->stats().todaySeconds);
+
+        f.online();
+        f.server.clear();
+        AsyncTest::await(model->syncNow());
+        ModelFixture::settle(*model);
+        QCOMPARE(f.timerRequests(), (QStringList{u"time/start"_s, u"time/stop"_s, u"time/start"_s, u"time/stop"_s}));
+        QVERIFY(model->snapshot().pending->isEmpty());
+        QCOMPARE(TrackingStore::load().pending->size(), 0);
+        QCOMPARE(model->sync(), SyncState::synced());
+        QCOMPARE(model->syncText(), u"Synced with Zimbrel."_s);
+        // The server counts the time now; nothing is left in the local bank.
+        QCOMPARE(model->snapshot().todaySeconds(f.clock), 0.0);
+    }
+
+    void acceptedStartSendsOnlyTheStop()
+    {
+        ModelFixture f;
+        auto model = f.signedIn();
+        model->setRunning(true);
+        ModelFixture::settle(*model);
+        const qint64 entry = *model->snapshot().entryID;
+        QVERIFY(model->snapshot().startSynced == true);
+
+        f.server.clear();
+        f.offline();
+        model->setRunning(false);
+        ModelFixture::settle(*model);
+        f.online();
+        AsyncTest::await(model->syncNow());
+        ModelFixture::settle(*model);
+        QCOMPARE(f.timerRequests(), QStringList{u"time/stop"_s});
+        QCOMPARE(f.server.last(u"time/stop"_s)->json().value("time_entry_id"_L1).toInteger(), entry);
+    }
+
+    void noActiveTimerInAnyCaseLeavesQueue()
+    {
+        ModelFixture f;
+        auto model = f.signedIn();
+        f.offline();
+        model->setRunning(true);
+        model->setRunning(false);
+        ModelFixture::settle(*model);
+        f.online();
+        f.server.respond(u"time/stop"_s, 404, QJsonObject{{u"success"_s, false}, {u"message"_s, u"NO ACTIVE TIMER FOUND"_s}});
+        AsyncTest::await(model->syncNow());
+        ModelFixture::settle(*model);
+        QVERIFY(model->snapshot().pending->isEmpty());
+        QCOMPARE(model->sync(), SyncState::synced());
+    }
+
+    void refusedStopStaysAndIsRetried()
+    {
+        ModelFixture f;
+        auto model = f.signedIn();
+        f.server.respond(u"time/stop"_s, 500, QJsonObject{{u"message"_s, u"Entry is locked."_s}});
+        model->setRunning(true);
+        f.clock = f.clock.addSeconds(10);
+        model->setRunning(false);
+        ModelFixture::settle(*model);
+        QCOMPARE(model->sync(), SyncState::failed(u"Entry is locked."_s));
+        QCOMPARE(model->syncText(), u"Couldn't sync: Entry is locked. Your time is saved here and will retry."_s);
+        QCOMPARE(model->snapshot().pending->size(), 1);
+
+        // The ticker retries every 20 ticks while something waits.
+        f.server.clear();
+        for (int i = 0; i < 20; ++i)
+            model->tick(f.clock.addSeconds(i));
+        ModelFixture::settle(*model);
+        QVERIFY(model->snapshot().pending->isEmpty());
+        QCOMPARE(f.server.count(u"time/stop"_s), 1);
+    }
+
+    void restartDuringStartKeepsNewSessionClean()
+    {
+        ModelFixture f;
+        auto model = f.signedIn();
+        f.server.scriptOnce(u"time/start"_s, {200, R"({"success":true,"time_entry":{"id":555}})", "application/json", 400});
+        model->setRunning(true); // the first start goes out and waits
+        QVERIFY(TestEnv::waitFor([&] { return f.server.count(u"time/start"_s) == 1; }));
+        f.clock = f.clock.addSeconds(5);
+        model->setRunning(false);
+        model->setRunning(true);
+        const QString second = *TrackingStore::load().sessionID;
+        ModelFixture::settle(*model);
+        QVERIFY(TestEnv::waitFor([&] { return !model->syncing(); }, 10000));
+        QVERIFY(TrackingStore::load().entryID != std::optional<qint64>(555));
+
+        // The next pass sends the first session's start and stop, then the second start.
+        AsyncTest::await(model->syncNow());
+        ModelFixture::settle(*model);
+        const TrackingSnapshot s = TrackingStore::load();
+        QCOMPARE(*s.sessionID, second);
+        QVERIFY(s.startSynced == true);
+        QVERIFY(s.entryID && *s.entryID != 555);
+        QVERIFY(s.pending->isEmpty());
+        QCOMPARE(f.timerRequests(), (QStringList{u"time/start"_s, u"time/start"_s, u"time/stop"_s, u"time/start"_s}));
+    }
+
+    void adoptsServerTimerOnlyWhenIdle()
+    {
+        ModelFixture f;
+        auto model = f.signedIn();
+        // Another device started a timer on project 3.
+        AsyncTest::await(API::start(u"test-token"_s, QJsonObject{{u"project_id"_s, 3}, {u"started_at"_s, u"2026-03-04T08:00:00.000Z"_s}}));
+        const int startsBefore = f.server.count(u"time/start"_s);
+        AsyncTest::await(model->refresh());
+        ModelFixture::settle(*model);
+        QVERIFY(model->snapshot().isRunning);
+        QVERIFY(model->snapshot().startSynced == true);
+        QCOMPARE(model->snapshot().projectID, std::optional<QString>(u"3"_s));
+        QCOMPARE(model->projectID(), std::optional<QString>(u"3"_s));
+        QCOMPARE(model->taskID(), std::optional<QString>(u"31"_s));
+        QCOMPARE(model->snapshot().startedAt->toDateTime().toUTC().time(), QTime(8, 0));
+        QCOMPARE(f.server.count(u"time/start"_s), startsBefore); // nothing sent back
+    }
+
+    void queuedStopBlocksAdoption()
+    {
+        ModelFixture f;
+        auto model = f.signedIn();
+        f.offline();
+        model->setRunning(true);
+        model->setRunning(false);
+        ModelFixture::settle(*model);
+        f.online();
+        f.server.script(u"time/stop"_s, {500, R"({"message":"Down for maintenance."})"});
+        AsyncTest::await(API::start(u"test-token"_s, QJsonObject{{u"project_id"_s, 1}}));
+        f.server.delay(u"time/start"_s, 0);
+        AsyncTest::await(model->refresh());
+        ModelFixture::settle(*model);
+        QVERIFY(!model->snapshot().isRunning);
+        QCOMPARE(model->snapshot().pending->size(), 1);
+    }
+
+    void startDuringAdoptionRequestWins()
+    {
+        ModelFixture f;
+        auto model = f.signedIn();
+        AsyncTest::await(API::start(u"test-token"_s, QJsonObject{{u"project_id"_s, 2}, {u"started_at"_s, u"2026-03-04T08:00:00.000Z"_s}}));
+        f.server.delay(u"time/current"_s, 300);
+        auto refreshing = model->refresh();
+        // zimbrel-control starts the timer while the server is asked.
+        QVERIFY(TestEnv::waitFor([&] { return f.server.count(u"time/current"_s) >= 1; }));
+        const TrackingSnapshot local = TrackingStore::setRunning(true, f.clock);
+        AsyncTest::await(std::move(refreshing));
+        ModelFixture::settle(*model);
+        const TrackingSnapshot s = TrackingStore::load();
+        QCOMPARE(s.sessionID, local.sessionID);
+        QCOMPARE(s.startedAt, std::optional<Instant>(f.clock));
+    }
+
+    void expiredSessionSignsOut()
+    {
+        ModelFixture f;
+        auto model = f.signedIn();
+        f.server.respond(u"projects"_s, 401, QJsonObject{{u"message"_s, u"Unauthenticated."_s}});
+        AsyncTest::await(model->refresh());
+        QVERIFY(!model->signedIn());
+        QVERIFY(!model->token());
+        QCOMPARE(model->loadError(), std::optional<QString>(u"Your session has expired. Please sign in again."_s));
+        QVERIFY(!Keychain::read(u"token"_s));
+        QCOMPARE(model->userName(), u"Test Member"_s); // kept for the login screen
+    }
+
+    void midnightReloadsTheDay()
+    {
+        ModelFixture f;
+        f.clock = Instant::fromDateTime(QDateTime(QDate(2026, 3, 4), QTime(23, 59, 59)));
+        auto model = f.signedIn();
+        model->tick(f.clock);
+        ModelFixture::settle(*model);
+        f.server.clear();
+        model->tick(f.clock.addSeconds(2)); // 00:00:01 the next day
+        QVERIFY(TestEnv::waitFor([&] { return f.server.count(u"dashboard"_s) == 1; }));
+        model->tick(f.clock.addSeconds(3));
+        QTest::qWait(100);
+        QCOMPARE(f.server.count(u"dashboard"_s), 1);
+    }
+};
+
+QTEST_MAIN(TestModelSync)
+#include "tst_model_sync.moc"
