@@ -1,5 +1,6 @@
 #include "XConnection.h"
 
+#include <QSet>
 #include <QString>
 
 #include <X11/Xlib.h>
@@ -16,10 +17,17 @@ int recordError(Display *, XErrorEvent *)
     return 0;
 }
 
-// Xlib prints a line and then calls the exit handler; ours keeps the process.
-int quietIOError(Display *)
+// Our displays. A lost one only marks its connection broken; any other
+// display (the toolkit's own, for one) goes to the handler that was there
+// before, which usually ends the process as Xlib always did.
+QSet<Display *> ownDisplays;
+XIOErrorHandler previousIOError = nullptr;
+
+int ioError(Display *display)
 {
-    return 0;
+    if (ownDisplays.contains(display))
+        return 0;
+    return previousIOError ? previousIOError(display) : 0;
 }
 
 } // namespace
@@ -44,18 +52,23 @@ std::unique_ptr<XConnection> XConnection::open(const QByteArray &display)
 XConnection::XConnection(Display *display)
     : m_display(display)
 {
-    static const bool handlerSet = [] {
-        XSetIOErrorHandler(quietIOError);
+    // Xlib first calls the process-wide I/O error handler (which, by default
+    // and in the toolkit, ends the process), then the display's exit handler.
+    static const bool installed = [] {
+        previousIOError = XSetIOErrorHandler(ioError);
         return true;
     }();
-    Q_UNUSED(handlerSet);
+    Q_UNUSED(installed);
+    ownDisplays.insert(m_display);
     XSetIOErrorExitHandler(m_display, &XConnection::lost, this);
 }
 
 XConnection::~XConnection()
 {
-    if (m_display)
+    if (m_display) {
         XCloseDisplay(m_display);
+        ownDisplays.remove(m_display);
+    }
 }
 
 int XConnection::fd() const
