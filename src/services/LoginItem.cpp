@@ -11,27 +11,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Quotes an Exec argument as desktop entries require when it holds
-// characters the launcher would otherwise split or expand.
-QString quoteExec(const QString &program)
-{
-    static const QString reserved = u" \t\n\"'\\><~|&;$*?#()`"_s;
-    bool needsQuotes = false;
-    for (QChar c : program)
-        needsQuotes = needsQuotes || reserved.contains(c);
-    QString escaped = program;
-    escaped.replace(u'%', u"%%"_s);
-    if (!needsQuotes)
-        return escaped;
-    QString quoted;
-    for (QChar c : escaped) {
-        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
-            quoted += u'\\';
-        quoted += c;
-    }
-    return u'"' + quoted + u'"';
-}
-
 // The installed program, else this one when it is the app, else a PATH lookup.
 QString programPath()
 {
@@ -61,7 +40,7 @@ bool write()
                           u"Exec=%1\n"
                           u"Icon=zimbrel\n"
                           u"Terminal=false\n"
-                          u"X-GNOME-Autostart-enabled=true\n"_s.arg(quoteExec(programPath()));
+                          u"X-GNOME-Autostart-enabled=true\n"_s.arg(LoginItem::execArgument(programPath()));
     file.write(entry.toUtf8());
     return file.commit();
 }
@@ -82,6 +61,31 @@ namespace LoginItem {
 QString entryPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u"/autostart/zimbrel.desktop"_s;
+}
+
+// Quoted only when it holds characters the launcher would otherwise split or
+// expand; '%' is always doubled.
+QString execArgument(const QString &program)
+{
+    static const QString reserved = u" \t\n\"'\\><~|&;$*?#()`"_s;
+    bool needsQuotes = false;
+    for (QChar c : program)
+        needsQuotes = needsQuotes || reserved.contains(c);
+    QString escaped = program;
+    escaped.replace(u'%', u"%%"_s);
+    if (!needsQuotes)
+        return escaped;
+    QString quoted;
+    for (QChar c : escaped) {
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+            quoted += u'\\';
+        quoted += c;
+    }
+    // String values get their own backslash escaping on top of the quoting.
+    quoted.replace(u'\\', u"\\\\"_s);
+    // A line break written as is would end the Exec line and start another key.
+    quoted.replace(u'\n', u"\\n"_s).replace(u'\r', u"\\r"_s).replace(u'\t', u"\\t"_s);
+    return u'"' + quoted + u'"';
 }
 
 std::optional<QString> set(bool on)

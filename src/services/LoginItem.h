@@ -20,4 +20,8 @@ bool enabled();
 
 QString entryPath();
 
+// `program` written as the Exec value of a desktop entry: quoted and escaped
+// so that spaces, quotes, '$', '%' or line breaks in the path stay part of it.
+QString execArgument(const QString &program);
+
 } // namespace LoginItem

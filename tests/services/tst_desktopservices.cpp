@@ -206,6 +206,25 @@ private Q_SLOTS:
         }
     }
 
+    void execArgumentKeepsOddPathsWhole_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("plain") << u"/usr/bin/zimbrel"_s << u"/usr/bin/zimbrel"_s;
+        QTest::newRow("space") << u"/opt/My Apps/zimbrel"_s << u"\"/opt/My Apps/zimbrel\""_s;
+        QTest::newRow("percent") << u"/opt/100%/zimbrel"_s << u"/opt/100%%/zimbrel"_s;
+        // \$ in the file: the string escape leaves \$, the quoting rule then $.
+        QTest::newRow("dollar") << u"/opt/a$b/zimbrel"_s << u"\"/opt/a\\\\$b/zimbrel\""_s;
+        QTest::newRow("line break") << u"/tmp/x\nHidden=true/zimbrel"_s << u"\"/tmp/x\\nHidden=true/zimbrel\""_s;
+    }
+
+    void execArgumentKeepsOddPathsWhole()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, written);
+        QCOMPARE(LoginItem::execArgument(program), written);
+    }
+
     void helpPageSections()
     {
         QFile page(TestEnv::sourcePath(u"data/help/permissions.html"_s));
