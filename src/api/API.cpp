@@ -237,6 +237,10 @@ QCoro::Task<QJsonObject> request(QString path, std::optional<QString> token, QSt
     }
     const QByteArray verb = method.toLatin1();
     const bool withPayload = body.has_value();
+    // A POST without a body still says so; otherwise the server may wait for
+    // a body until its read time-out.
+    if (!withPayload && verb != "GET" && verb != "HEAD")
+        req.setHeader(QNetworkRequest::ContentLengthHeader, 0);
 
     const Exchange exchange = co_await send(req, verb, payload, withPayload);
     if (exchange.transportFailed)
