@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QIcon>
+#include <QStringList>
+
+class QQmlEngine;
+
+// What the program does once at start-up before showing any QML.
+namespace UiSetup {
+
+// The software scene graph, unless QT_QUICK_BACKEND picks another. Call
+// before the first window exists.
+void useDefaultRenderer();
+
+// Inter for the interface, falling back to Noto Sans, then DejaVu Sans.
+// Call after the QGuiApplication exists.
+void applyFonts();
+const QStringList &fontFamilies();
+
+// Registers the Zimbrel.Ui module and its image providers ("icon",
+// "shadow") with `engine`.
+void registerWith(QQmlEngine &engine);
+
+// All three in order; the renderer part only takes effect when no window
+// was created yet.
+void prepare(QQmlEngine &engine);
+
+// The tray glyph: the z alone, or with its dot while tracking.
+QIcon trayGlyph(bool live);
+// The application icon (window icon).
+QIcon applicationIcon();
+
+} // namespace UiSetup
