@@ -22,6 +22,7 @@ struct ModelFixture {
     QString frontmost = QStringLiteral("xterm");
     std::optional<ScreenShot> shot;
     int captureCalls = 0;
+    std::function<void()> duringCapture;
     std::chrono::milliseconds selfTestDelay{50};
     QList<QPair<QString, QString>> notices;
 
@@ -45,6 +46,8 @@ struct ModelFixture {
         p.frontmostApp = [this] { return frontmost; };
         p.capture = [this]() -> QCoro::Task<std::optional<ScreenShot>> {
             ++captureCalls;
+            if (duringCapture)
+                duringCapture();
             co_return shot;
         };
         p.notify = [this](const QString &title, const QString &body) { notices.append({title, body}); };
