@@ -76,11 +76,11 @@ void AvatarView::draw(QPainter *painter, int row, const QRectF &target)
     painter->setBrush(figure(row));
     const qreal cx = box.center().x();
     // Shoulders: a wide ellipse cut off by the bottom edge.
-    painter->drawEllipse(QPointF(cx, box.top() + 1.02 * s), 0.40 * s, 0.30 * s);
+    painter->drawEllipse(QPointF(cx, box.top() + 1.0 * s), 0.42 * s, 0.33 * s);
     // Neck joining head and shoulders.
-    painter->drawEllipse(QPointF(cx, box.top() + 0.66 * s), 0.09 * s, 0.10 * s);
+    painter->drawEllipse(QPointF(cx, box.top() + 0.62 * s), 0.11 * s, 0.09 * s);
     // Head.
-    painter->drawEllipse(QPointF(cx, box.top() + 0.42 * s), 0.19 * s, 0.19 * s);
+    painter->drawEllipse(QPointF(cx, box.top() + 0.40 * s), 0.19 * s, 0.19 * s);
     painter->restore();
 }
 

@@ -9,6 +9,9 @@ class Appearance;
 // The named colours of the interface. Adaptive ones take their dark value
 // while the appearance is dark; fixed ones are the same in both. QML reads
 // them as properties of the Palette singleton and is told when they flip.
+// QtQuick exports a type called Palette too, and with Qt 6.4 the first import
+// wins: write `import Zimbrel.Ui` above `import QtQuick` (or import it with a
+// qualifier) so that Palette.card means this one.
 class Palette : public QObject {
     Q_OBJECT
     QML_ELEMENT

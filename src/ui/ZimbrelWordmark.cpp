@@ -12,10 +12,11 @@ constexpr qreal middle = (xHeight + baseline) / 2;
 constexpr qreal bowl = (baseline - xHeight) / 2; // radius of b and e
 constexpr qreal arch = 58;                       // stem to stem in the m
 constexpr qreal shoulder = 48;                   // reach of the r
+constexpr qreal rKern = 18;                      // the r's open side lets the e come closer
 
 // Outer widths of z, i, m, b, r, e, l; the letter spacing takes up the rest
 // of the 778 units.
-constexpr qreal widths[7] = {90, stroke, stroke + 2 * arch, stroke + 2 * bowl, stroke + shoulder, stroke + 2 * bowl,
+constexpr qreal widths[7] = {90, stroke, stroke + 2 * arch, stroke + 2 * bowl, stroke + shoulder - rKern, stroke + 2 * bowl,
                              stroke};
 constexpr qreal letterSpacing = (778 - (widths[0] + widths[1] + widths[2] + widths[3] + widths[4] + widths[5] + widths[6])) / 6;
 } // namespace

@@ -10,6 +10,8 @@
 #include "ShadowImageProvider.h"
 #include "TestEnv.h"
 #include "UiSetup.h"
+#include "ZimbrelWordmark.h"
+#include "ZimbrelZ.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -384,6 +386,19 @@ private Q_SLOTS:
         QCOMPARE(probe->property("lockupName").toString(), u"Zimbrel"_s);
         probe->findChild<QQuickItem *>(u"m"_s)->setProperty("live", false);
         QCOMPARE(probe->property("markName").toString(), u"Zimbrel"_s);
+    }
+
+    void brandShapesFillTheirBoxes()
+    {
+        for (const BrandShape::Design *design : {&ZimbrelZ::shape(), &ZimbrelWordmark::shape()}) {
+            const QRectF bounds = BrandShape::outline(*design).boundingRect();
+            const QRectF box(QPointF(0, 0), design->box);
+            // Inside the box and reaching every side of it (within half a unit).
+            QVERIFY2(box.adjusted(-0.5, -0.5, 0.5, 0.5).contains(bounds), qPrintable(QDebug::toString(bounds)));
+            QVERIFY2(bounds.adjusted(-0.5, -0.5, 0.5, 0.5).contains(box), qPrintable(QDebug::toString(bounds)));
+        }
+        QCOMPARE(ZimbrelZ::shape().box, QSizeF(124, 180));
+        QCOMPARE(ZimbrelWordmark::shape().box, QSizeF(778, 180));
     }
 
     void shadowImage()
