@@ -66,7 +66,7 @@ private:
     // The screenshot's pixel at a point of `it` given in its own coordinates.
     QColor at(QQuickItem *it, QPointF point) const
     {
-        const QPointF p = it->mapToScene(point);
+        const QPointF p = it->mapToScene(point) * m_view->effectiveDevicePixelRatio();
         return m_shot.pixelColor(int(std::floor(p.x())), int(std::floor(p.y())));
     }
 
@@ -124,6 +124,7 @@ private Q_SLOTS:
         const bool dark = look == "dark"_L1;
         const QColor canvas = Palette::resolve(Palette::Name::canvas, dark);
         QCOMPARE(m_shot.pixelColor(2, 2), canvas);
+        const qreal dpr = m_view->effectiveDevicePixelRatio();
 
         // Every swatch shows its colour.
         for (int i = 0; i < Palette::count; ++i) {
@@ -140,7 +141,7 @@ private Q_SLOTS:
         QQuickItem *card = item(u"galleryCard"_s);
         QVERIFY(card);
         const QPointF cardAt = card->mapToScene({0, 0});
-        QCOMPARE(cardAt, QPointF(cardAt.toPoint()));
+        QCOMPARE(cardAt * dpr, QPointF((cardAt * dpr).toPoint()));
         QVERIFY(distance(at(card, {card->width() - 12, card->height() - 12}), Palette::resolve(Palette::Name::card, dark)) <= 1);
         QVERIFY(distance(at(card, {card->width() / 2, 0.5}), Palette::resolve(Palette::Name::line, dark)) <= 2);
         const QColor below = at(card, {card->width() / 2, card->height() + 6});
