@@ -75,6 +75,12 @@ private:
     std::thread m_thread;
 };
 
+QString keyringRoot()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/zimbrel/keyring/") + QLatin1String(service);
+}
+
 enum class Store { unknown, secretService, file };
 Store g_store = Store::unknown;
 
@@ -83,8 +89,8 @@ void useFileStore(const QString &why)
     if (g_store == Store::file)
         return;
     g_store = Store::file;
-    qCInfo(lcTracking, "keychain: %s; keeping the session in %s", qPrintable(why),
-           qPrintable(QDir::toNativeSeparators(fallbackPath(QStringLiteral("<account>")))));
+    qCInfo(lcTracking, "keychain: %s; keeping the session in the folder %s", qPrintable(why),
+           qPrintable(QDir::toNativeSeparators(keyringRoot())));
 }
 
 // True when the error means nobody provides the Secret Service on the bus
@@ -138,12 +144,6 @@ bool makePrivateDir(const QString &path)
     if (!QDir().mkpath(path))
         return false;
     return ::chmod(QFile::encodeName(path).constData(), 0700) == 0;
-}
-
-QString keyringRoot()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/zimbrel/keyring/") + QLatin1String(service);
 }
 
 void fileSave(const QString &value, const QString &account)
