@@ -21,7 +21,8 @@ public:
     // the shared instance from create(), not construct its own.)
     explicit Appearance(QObject *parent);
 
-    // The one instance the interface reads, made on first use.
+    // The one instance the interface reads, made on first use. Make it after
+    // the QGuiApplication: it watches the application's palette.
     static Appearance *instance();
     static Appearance *create(QQmlEngine *, QJSEngine *);
 
