@@ -24,7 +24,8 @@ namespace Keychain {
 
 namespace {
 
-constexpr auto callLimit = std::chrono::seconds(3);
+constexpr std::chrono::milliseconds defaultCallLimit{3000};
+std::chrono::milliseconds g_callLimit = defaultCallLimit;
 constexpr qint64 maxFileBytes = 64 * 1024;
 
 const SecretSchema *schema()
@@ -50,7 +51,7 @@ public:
         : m_cancellable(g_cancellable_new())
         , m_thread([this] {
             std::unique_lock lock(m_mutex);
-            if (!m_wake.wait_for(lock, callLimit, [this] { return m_done; }))
+            if (!m_wake.wait_for(lock, m_limit, [this] { return m_done; }))
                 g_cancellable_cancel(m_cancellable);
         })
     {
@@ -69,6 +70,7 @@ public:
 
 private:
     GCancellable *m_cancellable;
+    const std::chrono::milliseconds m_limit = g_callLimit;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_done = false;
@@ -199,6 +201,11 @@ void fileRemove(const QString &account)
 }
 
 } // namespace
+
+void setCallLimit(std::chrono::milliseconds limit)
+{
+    g_callLimit = limit.count() > 0 ? limit : defaultCallLimit;
+}
 
 QString fallbackPath(const QString &account)
 {

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <optional>
 
 // The session token store: one Secret Service item per account under the
@@ -22,6 +23,10 @@ void save(const QString &value, const QString &account);
 std::optional<QString> read(const QString &account);
 // Removes the value of `account`; a missing one is fine.
 void remove(const QString &account);
+
+// How long one Secret Service call may take before it is cancelled (3 s).
+// Tests shorten it; 0 or less restores the default.
+void setCallLimit(std::chrono::milliseconds limit);
 
 // Where the file store keeps `account` (used when no Secret Service answers).
 QString fallbackPath(const QString &account);

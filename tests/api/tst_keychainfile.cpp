@@ -1,6 +1,7 @@
 // The file store, on a session bus where nobody provides the Secret Service.
 #include "Keychain.h"
 
+#include "PrivateBus.h"
 #include "TestEnv.h"
 
 #include <QDir>
@@ -35,33 +36,14 @@ void countNotes(QtMsgType type, const QMessageLogContext &context, const QString
 
 class TestKeychainFile : public QObject {
     Q_OBJECT
-    QTemporaryDir m_busDir;
-    QProcess m_bus;
+    PrivateBus m_bus;
     std::unique_ptr<TestEnv::IsolatedHome> m_home;
 
 private Q_SLOTS:
     void initTestCase()
     {
         // A private bus that lists no services, so nothing can be activated.
-        const QString config = m_busDir.filePath(QStringLiteral("bus.conf"));
-        QFile f(config);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                "<busconfig><type>session</type><listen>unix:dir=" +
-                QFile::encodeName(m_busDir.path()) +
-                "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                "<allow own=\"*\"/></policy></busconfig>\n");
-        f.close();
-        m_bus.start(QStringLiteral("dbus-daemon"),
-                    {QStringLiteral("--nofork"), QStringLiteral("--config-file=") + config,
-                     QStringLiteral("--print-address=1")});
-        QVERIFY(m_bus.waitForStarted(5000));
-        QVERIFY(TestEnv::waitFor([this] { return m_bus.canReadLine(); }, 5000));
-        const QByteArray address = m_bus.readLine().trimmed();
-        QVERIFY(!address.isEmpty());
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+        QVERIFY(!m_bus.start().isEmpty());
 
         m_home = std::make_unique<TestEnv::IsolatedHome>();
         g_previous = qInstallMessageHandler(countNotes);
@@ -69,8 +51,6 @@ private Q_SLOTS:
     void cleanupTestCase()
     {
         qInstallMessageHandler(g_previous);
-        m_bus.terminate();
-        m_bus.waitForFinished(3000);
     }
 
     void storesInProtectedFile()

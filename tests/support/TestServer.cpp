@@ -1,5 +1,7 @@
 #include "TestServer.h"
 
+#include "TestEnv.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -388,6 +390,11 @@ std::optional<TestServer::Request> TestServer::last(const QString &path) const
     if (list.isEmpty())
         return std::nullopt;
     return list.last();
+}
+
+bool TestServer::waitFor(const QString &path, int count, int timeoutMs) const
+{
+    return TestEnv::waitFor([&] { return this->count(path) >= count; }, timeoutMs);
 }
 
 void TestServer::clear()

@@ -18,8 +18,27 @@
 //
 // Paths are relative to the base address: "login", "time/start", ...
 // The server runs on its own threads; its methods may be called from any
-// thread. Default answers keep a little state: a start opens a timer (entry
-// ids from 100 up) that "time/current" reports and a stop closes.
+// thread. Typical use:
+//
+//     TestServer server;                       // or TestServer(TestServer::Mode::https) + trust()
+//     API::setBaseURL(server.baseUrl());
+//     server.respond("projects", 500, QJsonObject{{"message", "Down"}});
+//     ... AsyncTest::await(API::projects("token")) ...
+//     QVERIFY(server.waitFor("time/start"));   // for fire-and-forget work
+//     server.last("time/start")->json();
+//
+// Default answers (all with "success": true unless said otherwise):
+//   login            data.token "test-token", user "Test Member", role "team-member"
+//   devices/register data.device.id 7
+//   projects         1 Website (11 Design, 12 Build), 2 Mobile app (no tasks), 3 Internal (31 Meetings)
+//   dashboard        totals "1h 0m" / "15m" / "45m" / "0m", 75 %, pattern 09:00-17:30
+//   time/current     is_running and current_entry as below, today 3600 s, week 18000 s
+//   time/start       opens a timer with the next entry id (100, 101, ...): data.time_entry.id
+//   time/stop        closes it; with none open: 404 "No active timer found."
+//   settings/get     data.screenshot_interval 5
+//   logout, time/heartbeat, activity/logs, usage/logs, screenshots/upload: {"success":true}
+//   anything else    404 "Not found."
+// waitFor() runs the event loop and belongs to the test's main thread.
 class TestServer {
 public:
     enum class Mode { http, https };
@@ -82,6 +101,9 @@ public:
     QList<Request> requests(const QString &path) const;
     int count(const QString &path) const;
     std::optional<Request> last(const QString &path) const;
+    // Runs the event loop until `path` has been requested `count` times in
+    // all (since the last clear), or `timeoutMs` passes.
+    bool waitFor(const QString &path, int count = 1, int timeoutMs = 5000) const;
 
     // Forgets recorded requests, scripts and the default timer state.
     void clear();
