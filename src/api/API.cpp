@@ -62,8 +62,8 @@ QUrl endpoint(const QString &path)
     return url;
 }
 
-// The token travels only over TLS, or to this machine.
-bool tokenMaySendTo(const QUrl &url)
+// Tokens and passwords travel only over TLS, or to this machine.
+bool maySendTo(const QUrl &url)
 {
     return url.scheme() == QLatin1String("https") || isLoopbackHost(url.host());
 }
@@ -222,14 +222,12 @@ QCoro::Task<QJsonObject> request(QString path, std::optional<QString> token, QSt
     QNetworkRequest req(endpoint(path));
     req.setTransferTimeout(int(settings().requestTimeout.count()));
     req.setRawHeader("Accept", "application/json");
-    if (token) {
-        if (!tokenMaySendTo(req.url())) {
-            qCWarning(lcTracking, "refused to send the session token over plain http to %s",
-                      qPrintable(req.url().host()));
-            throw APIError(unreachable);
-        }
-        req.setRawHeader("Authorization", "Bearer " + token->toUtf8());
+    if (!maySendTo(req.url())) {
+        qCWarning(lcTracking, "refused to talk plain http to %s", qPrintable(req.url().host()));
+        throw APIError(unreachable);
     }
+    if (token)
+        req.setRawHeader("Authorization", "Bearer " + token->toUtf8());
     QByteArray payload;
     if (body) {
         req.setRawHeader("Content-Type", "application/json");
@@ -363,9 +361,8 @@ QCoro::Task<void> uploadScreenshot(QString token, std::optional<qint64> deviceID
 
     QNetworkRequest req(endpoint(QStringLiteral("screenshots/upload")));
     req.setTransferTimeout(int(settings().uploadTimeout.count()));
-    if (!tokenMaySendTo(req.url())) {
-        qCWarning(lcTracking, "refused to send the session token over plain http to %s",
-                  qPrintable(req.url().host()));
+    if (!maySendTo(req.url())) {
+        qCWarning(lcTracking, "refused to talk plain http to %s", qPrintable(req.url().host()));
         throw APIError(unreachable);
     }
     req.setRawHeader("Accept", "application/json");

@@ -24,8 +24,8 @@ class QNetworkAccessManager;
 // The workspace server client. Every call is a coroutine that resumes on the
 // main thread; failures are thrown as APIError with a user-facing sentence.
 // Requests share one QNetworkAccessManager (a child of the application
-// object); answers over 16 MiB are refused as a transport failure, and the
-// bearer token only ever goes out over HTTPS or to a loopback host.
+// object); answers over 16 MiB are refused as a transport failure, and
+// nothing (token, password) goes out over plain http except to a loopback host.
 namespace API {
 
 // ---- Base address -------------------------------------------------------

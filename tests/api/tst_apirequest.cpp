@@ -196,15 +196,38 @@ private Q_SLOTS:
         QCOMPARE(await(get(QStringLiteral("projects"))).value("a").toString().size(), 1024 * 1024);
     }
 
-    void tokenNeverGoesOverPlainHttpToOtherHosts()
+    void plainHttpOnlyToThisMachine()
     {
         API::setBaseURL(QUrl(QStringLiteral("http://zimbrel.invalid/api/v1/")));
         QCOMPARE(awaitError<APIError>(get(QStringLiteral("projects"))).message(), unreachable);
+        // Nor a password.
+        QCOMPARE(awaitError<APIError>(post(QStringLiteral("login"), QJsonObject{{"password", "pw"}}, noToken))
+                     .message(),
+                 unreachable);
         const QByteArray jpeg("\xff\xd8");
         QCOMPARE(awaitError<APIError>(API::uploadScreenshot(QStringLiteral("t"), 1, jpeg, QStringLiteral("h"),
                                                             Instant::now()))
                      .message(),
                  unreachable);
+    }
+
+    void redirectsStayOnOneOrigin()
+    {
+        TestServer::Reply moved;
+        moved.status = 302;
+        moved.headers = {{"Location", "/api/v1/settings/get"}};
+        m_server->script(QStringLiteral("dashboard"), moved);
+        QCOMPARE(await(get(QStringLiteral("dashboard"))).value("data").toObject().value("screenshot_interval"),
+                 QJsonValue(5));
+        QCOMPARE(m_server->last(QStringLiteral("settings/get"))->header("Authorization"),
+                 QStringLiteral("Bearer tok-123"));
+
+        // Another origin would receive the token: not followed.
+        TestServer elsewhere;
+        moved.headers = {{"Location", (elsewhere.baseURL() + QStringLiteral("projects")).toUtf8()}};
+        m_server->script(QStringLiteral("dashboard"), moved);
+        QCOMPARE(awaitError<APIError>(get(QStringLiteral("dashboard"))).message(), unreachable);
+        QCOMPARE(elsewhere.requests().size(), 0);
     }
 
     void num_data()

@@ -185,6 +185,8 @@ struct TestServer::State {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
         out.status = reply.status;
+        for (const auto &[name, value] : reply.headers)
+            out.set_header(name.toStdString(), value.toStdString());
         const std::string type = reply.contentType.toStdString();
         if (reply.drop) {
             // Announce a body, then give up on it: the client sees the

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QMap>
+#include <QPair>
 #include <QSslCertificate>
 #include <QString>
 #include <QUrl>
@@ -69,6 +70,7 @@ public:
         // cpp-httplib compresses answers whose type is exactly "application/json"
         // or text/* when the client accepts it; this type is sent as it is.
         QByteArray contentType = "application/json; charset=utf-8";
+        QList<QPair<QByteArray, QByteArray>> headers; // extra answer headers ("Location", ...)
         int delayMs = 0;      // wait this long before answering
         bool drop = false;    // send the headers, then close the connection mid-body
     };
