@@ -21,7 +21,7 @@ packages=(
   # fonts and icon build
   fonts-inter fonts-noto-core fonts-dejavu-core nodejs
   # screenshots for developers
-  imagemagick
+  imagemagick bc file
 )
 
 run() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -3,6 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DZIMBREL_TESTS=OFF >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DZIMBREL_TESTS=OFF -DZIMBREL_BENCH=OFF >/dev/null
 cmake --build build -j2
-exec ./build/src/controls/zimbrel-control status "$@"
+exec ./build/src/app/zimbrel "$@"

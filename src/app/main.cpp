@@ -29,20 +29,32 @@ QCoro::Task<void> signInFromStdin(AppModel *model, QString email)
     }
 }
 
-// The window and tray need a display; headless runs without one.
-void chooseHeadlessPlatform(int argc, char **argv)
+// The program runs headless (there is no window yet), so it needs no display;
+// with one, screenshots and input counting use it.
+void chooseHeadlessPlatform()
 {
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--headless") == 0 && qEnvironmentVariableIsEmpty("DISPLAY")
-            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// Tells a person at a terminal what the program is doing.
+void announce(const AppModel &model)
+{
+    if (model.isDemo())
+        qCInfo(lcTracking, "running the demo workspace without a window");
+    else if (model.signedIn())
+        qCInfo(lcTracking, "running without a window, signed in as %s", qUtf8Printable(model.userEmail()));
+    else
+        qCInfo(lcTracking, "running without a window, signed out: sign in with --email ADDRESS (password on "
+                           "standard input), or try --demo");
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    chooseHeadlessPlatform(argc, argv);
+    chooseHeadlessPlatform();
     QGuiApplication::setApplicationName(u"zimbrel"_s);
     QGuiApplication::setApplicationDisplayName(u"Zimbrel"_s);
     QGuiApplication::setApplicationVersion(QStringLiteral(ZIMBREL_VERSION));
@@ -62,5 +74,7 @@ int main(int argc, char **argv)
     AppModel model(AppModel::Platform::system(), options.launch);
     if (options.email)
         signInFromStdin(&model, *options.email);
+    else
+        announce(model);
     return app.exec();
 }
