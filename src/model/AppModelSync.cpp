@@ -60,6 +60,8 @@ QCoro::Task<void> AppModel::pushChanges(QString token)
             device = co_await API::deviceID(token);
         } catch (...) {
         }
+        if (!self)
+            co_return;
 
         // Queued stops, oldest first, from the shared copy: stops that
         // zimbrel-control queued while we ran go out too.
@@ -70,6 +72,8 @@ QCoro::Task<void> AppModel::pushChanges(QString token)
             if (!p.startSynced) {
                 const QJsonObject startBody = API::startBody(p, device, m_platform.clock());
                 const QJsonObject answer = co_await API::start(token, startBody);
+                if (!self)
+                    co_return;
                 entry = API::entryID(answer);
             }
             qCInfo(lcTracking, "time/stop → entry %lld", static_cast<long long>(entry.value_or(-1)));
@@ -80,9 +84,11 @@ QCoro::Task<void> AppModel::pushChanges(QString token)
                 if (!API::isNoActiveTimer(e))
                     throw;
             }
+            // Accepted even when we are gone: the server has it.
             const TrackingSnapshot accepted = TrackingStore::accept(p);
-            if (self)
-                setSnapshot(accepted);
+            if (!self)
+                co_return;
+            setSnapshot(accepted);
             stored = TrackingStore::load();
         }
 
@@ -103,7 +109,9 @@ QCoro::Task<void> AppModel::pushChanges(QString token)
                 snap.startSynced = true;
                 return true;
             });
-            if (self && saved.sessionID == sentSession)
+            if (!self)
+                co_return;
+            if (saved.sessionID == sentSession)
                 setSnapshot(saved);
         }
     } catch (const APIError &e) {

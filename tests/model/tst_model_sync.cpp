@@ -104,7 +104,10 @@ private Q_SLOTS:
     {
         ModelFixture f;
         auto model = f.signedIn();
-        f.server.scriptOnce(u"time/start"_s, {200, R"({"success":true,"time_entry":{"id":555}})", "application/json", 400});
+        TestServer::Reply slowStart;
+        slowStart.body = R"({"success":true,"time_entry":{"id":555}})";
+        slowStart.delayMs = 400;
+        f.server.scriptOnce(u"time/start"_s, slowStart);
         model->setRunning(true); // the first start goes out and waits
         QVERIFY(TestEnv::waitFor([&] { return f.server.count(u"time/start"_s) == 1; }));
         f.clock = f.clock.addSeconds(5);
@@ -153,7 +156,7 @@ private Q_SLOTS:
         model->setRunning(false);
         ModelFixture::settle(*model);
         f.online();
-        f.server.script(u"time/stop"_s, {500, R"({"message":"Down for maintenance."})"});
+        f.server.respond(u"time/stop"_s, 500, QByteArray(R"({"message":"Down for maintenance."})"));
         AsyncTest::await(API::start(u"test-token"_s, QJsonObject{{u"project_id"_s, 1}}));
         f.server.delay(u"time/start"_s, 0);
         AsyncTest::await(model->refresh());
