@@ -275,6 +275,10 @@ TestServer::TestServer(Mode mode) : d(std::make_unique<State>())
         return;
     }
     d->thread = std::thread([state] { state->server->listen_after_bind(); });
+    // stop() does nothing until the accept loop runs: wait for it, so that a
+    // server destroyed right away still shuts down.
+    for (int i = 0; i < 5000 && !svr.is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 TestServer::~TestServer()

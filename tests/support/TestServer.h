@@ -65,6 +65,9 @@ public:
 
     // A scripted answer. Defaults answer 200 with the body as JSON.
     struct Reply {
+        Reply() = default;
+        Reply(int status, QByteArray body = {}) : status(status), body(std::move(body)) {}
+
         int status = 200;
         QByteArray body;
         // cpp-httplib compresses answers whose type is exactly "application/json"
