@@ -207,6 +207,34 @@ private Q_SLOTS:
         QCOMPARE(API::entryID(obj(R"({"data":[1],"time_entry":{"id":2}})")), std::optional<qint64>(2));
     }
 
+    void wrongTypesEverywhere()
+    {
+        // Every field these readers look at, given every JSON kind, at every
+        // level: a documented default, never a crash.
+        const QList<QJsonValue> kinds{QJsonValue(QJsonValue::Null), true, false, 0, -1, 4.5, 1e300,
+                                      QStringLiteral("12"), QJsonArray{1, QJsonObject{}}, QJsonObject{{"id", 1}}};
+        const QStringList keys{"data", "current_entry", "time_entry", "is_running", "id", "time_entry_id",
+                               "started_at", "start_time", "project_id", "task_id", "screenshot_interval"};
+        for (const QJsonValue &kind : kinds) {
+            for (const QString &key : keys) {
+                const QJsonObject inner{{key, kind}};
+                const QJsonObject answers[] = {
+                    inner,
+                    QJsonObject{{"data", inner}},
+                    QJsonObject{{"data", QJsonObject{{"current_entry", inner}, {"time_entry", inner}}}},
+                };
+                for (const QJsonObject &answer : answers) {
+                    const API::CurrentTimer c = API::currentTimer(answer);
+                    QVERIFY(!c.entryID || *c.entryID == 1 || *c.entryID == 0 || *c.entryID == -1 ||
+                            *c.entryID == 4);
+                    (void)API::entryID(answer);
+                    const auto minutes = API::intervalSearch(answer);
+                    QVERIFY(!minutes || (std::isfinite(*minutes) && *minutes > 0));
+                }
+            }
+        }
+    }
+
     void startAndStopBodies()
     {
         PendingStop p;
