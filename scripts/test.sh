@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZIMBREL_SANITIZE=ON -DZIMBREL_BENCH=OFF >/dev/null
 cmake --build build-test -j2
-bash scripts/test-env.sh timeout 1200 ctest --test-dir build-test --output-on-failure -j2 "$@"
+bash scripts/test-env.sh timeout 1200 ctest --test-dir build-test --output-on-failure "$@"
