@@ -239,6 +239,9 @@ private:
     void setCaptures(int v);
     void setPulse(QList<double> pulse);
 
+    // The device identifier, or nothing when the lookup fails. Lookups run one
+    // at a time, so concurrent first calls register the device only once.
+    QCoro::Task<std::optional<qint64>> knownDevice(QString token);
     QCoro::Task<void> pushChanges(QString token);
     QCoro::Task<void> adoptServerTimer(QString token);
     QCoro::Task<void> reloadStats(QString token);
@@ -310,4 +313,5 @@ private:
     bool m_syncing = false;
     int m_ticks = 0;
     bool m_inputWasAllowed = false;
+    bool m_deviceLookup = false;
 };

@@ -23,11 +23,7 @@ QCoro::Task<void> AppModel::heartbeat()
         co_return;
     QPointer<AppModel> self(this);
     const QString token = *m_token;
-    std::optional<qint64> device;
-    try {
-        device = co_await API::deviceID(token);
-    } catch (...) {
-    }
+    const std::optional<qint64> device = co_await knownDevice(token);
     if (!self)
         co_return;
     const std::optional<qint64> entry = m_snapshot.entryID;
@@ -134,11 +130,7 @@ QCoro::Task<void> AppModel::captureTick()
     m_capturing = true;
     QPointer<AppModel> self(this);
     const QString token = *m_token;
-    std::optional<qint64> device;
-    try {
-        device = co_await API::deviceID(token);
-    } catch (...) {
-    }
+    const std::optional<qint64> device = co_await knownDevice(token);
     if (!self)
         co_return;
     const std::optional<qint64> entry = m_snapshot.entryID;

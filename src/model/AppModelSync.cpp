@@ -45,6 +45,24 @@ QCoro::Task<void> AppModel::reloadStats(QString token)
         setStats(*stats);
 }
 
+QCoro::Task<std::optional<qint64>> AppModel::knownDevice(QString token)
+{
+    QPointer<AppModel> self(this);
+    while (self && m_deviceLookup)
+        co_await QCoro::sleepFor(50ms);
+    if (!self)
+        co_return std::nullopt;
+    m_deviceLookup = true;
+    std::optional<qint64> device;
+    try {
+        device = co_await API::deviceID(token);
+    } catch (...) {
+    }
+    if (self)
+        m_deviceLookup = false;
+    co_return device;
+}
+
 QCoro::Task<void> AppModel::pushChanges(QString token)
 {
     if (m_syncing)
@@ -55,11 +73,7 @@ QCoro::Task<void> AppModel::pushChanges(QString token)
 
     std::optional<QString> failure;
     try {
-        std::optional<qint64> device;
-        try {
-            device = co_await API::deviceID(token);
-        } catch (...) {
-        }
+        const std::optional<qint64> device = co_await knownDevice(token);
         if (!self)
             co_return;
 

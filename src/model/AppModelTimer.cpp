@@ -140,11 +140,7 @@ QCoro::Task<void> AppModel::stopFlush(QString token, std::optional<qint64> entry
     const Instant sampleFrom = m_lastSample;
     m_lastSample = stopAt;
     try {
-        std::optional<qint64> device;
-        try {
-            device = co_await API::deviceID(token);
-        } catch (...) {
-        }
+        const std::optional<qint64> device = co_await knownDevice(token);
         if (app) {
             try {
                 co_await API::usageLog(token, device, *app, usageStart, stopAt);

@@ -362,6 +362,17 @@ private Q_SLOTS:
         QVERIFY(TestEnv::waitFor([&] { return f.server.count(u"time/heartbeat"_s) == 2; }));
         QCOMPARE(f.server.last(u"time/heartbeat"_s)->json().value("time_entry_id"_L1).toInteger(),
                  *model->snapshot().entryID);
+
+        // Lookups that overlap before the device is known register it once.
+        Preferences::remove(u"device.id"_s);
+        f.server.delay(u"devices/register"_s, 200);
+        auto first = model->heartbeat();
+        auto second = model->heartbeat();
+        AsyncTest::await(std::move(first));
+        AsyncTest::await(std::move(second));
+        QCOMPARE(f.server.count(u"devices/register"_s), 1);
+        QCOMPARE(f.server.count(u"time/heartbeat"_s), 4);
+        QCOMPARE(f.server.last(u"time/heartbeat"_s)->json().value("device_id"_L1).toInt(), 7);
     }
 };
 
