@@ -1,5 +1,7 @@
 #include "FrontmostApp.h"
 
+#include "DesktopEntryFile.h"
+
 #include "XConnection.h"
 
 #include <QDirIterator>
@@ -92,36 +94,16 @@ struct DesktopEntry {
 DesktopEntry readEntry(const QString &path)
 {
     DesktopEntry entry;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    const auto keys = DesktopEntryFile::read(path);
+    if (!keys)
         return entry;
-    const QString locale = QLocale::system().name();                 // "de_AT"
-    const QString language = locale.section(u'_', 0, 0);             // "de"
-    QString plain, forLanguage, forLocale;
-    bool inMain = false;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.startsWith(u'[')) {
-            inMain = line == "[Desktop Entry]"_L1;
-            continue;
-        }
-        const qsizetype eq = line.indexOf(u'=');
-        if (!inMain || eq <= 0 || line.startsWith(u'#'))
-            continue;
-        const QString key = line.left(eq).trimmed();
-        const QString value = line.mid(eq + 1).trimmed();
-        if (key == "Name"_L1)
-            plain = value;
-        else if (key == u"Name[%1]"_s.arg(locale))
-            forLocale = value;
-        else if (key == u"Name[%1]"_s.arg(language))
-            forLanguage = value;
-        else if (key == "StartupWMClass"_L1)
-            entry.wmClass = value;
-        else if (key == "Hidden"_L1)
-            entry.hidden = value == "true"_L1;
-    }
-    entry.name = !forLocale.isEmpty() ? forLocale : !forLanguage.isEmpty() ? forLanguage : plain;
+    const QString locale = QLocale::system().name();     // "de_AT"
+    const QString language = locale.section(u'_', 0, 0); // "de"
+    const QString forLocale = keys->value(u"Name[%1]"_s.arg(locale));
+    const QString forLanguage = keys->value(u"Name[%1]"_s.arg(language));
+    entry.name = !forLocale.isEmpty() ? forLocale : !forLanguage.isEmpty() ? forLanguage : keys->value(u"Name"_s);
+    entry.wmClass = keys->value(u"StartupWMClass"_s);
+    entry.hidden = keys->value(u"Hidden"_s) == "true"_L1;
     return entry;
 }
 

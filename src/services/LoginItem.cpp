@@ -1,5 +1,7 @@
 #include "LoginItem.h"
 
+#include "DesktopEntryFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -97,29 +99,8 @@ std::optional<QString> set(bool on)
 
 bool enabled()
 {
-    QFile file(entryPath());
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return false;
-    bool inMain = false;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.startsWith(u'[')) {
-            inMain = line == "[Desktop Entry]"_L1;
-            continue;
-        }
-        if (!inMain)
-            continue;
-        const qsizetype eq = line.indexOf(u'=');
-        if (eq <= 0)
-            continue;
-        const QString key = line.left(eq).trimmed();
-        const QString value = line.mid(eq + 1).trimmed();
-        if (key == "Hidden"_L1 && value == "true"_L1)
-            return false;
-        if (key == "X-GNOME-Autostart-enabled"_L1 && value == "false"_L1)
-            return false;
-    }
-    return true;
+    const auto keys = DesktopEntryFile::read(entryPath());
+    return keys && keys->value(u"Hidden"_s) != "true"_L1 && keys->value(u"X-GNOME-Autostart-enabled"_s) != "false"_L1;
 }
 
 } // namespace LoginItem
