@@ -35,13 +35,19 @@ private:
     bool m_json;
 };
 
-int perform(bool running)
+int saveFailed(FILE *err)
+{
+    std::fputs("zimbrel-control: the timer state could not be saved; see the messages above\n", err);
+    return 1;
+}
+
+int perform(bool running, FILE *err)
 {
     ToggleTrackingIntent intent;
     intent.value = running;
-    intent.perform();
+    const bool done = intent.perform();
     SessionBus::flush(); // let the change signal leave before we exit
-    return 0;
+    return done ? 0 : saveFailed(err);
 }
 
 } // namespace
@@ -74,16 +80,17 @@ int run(const QStringList &args, FILE *out, FILE *err)
         return 0;
     }
     if (rest.isEmpty() && command == u"on")
-        return perform(true);
+        return perform(true, err);
     if (rest.isEmpty() && command == u"off")
-        return perform(false);
+        return perform(false, err);
     if (rest.isEmpty() && command == u"toggle") {
         // The intent with the opposite of the stored state, read and flipped
         // under one lock so two quick toggles never collapse into one.
-        TrackingStore::toggle(Instant::now());
+        bool saved = false;
+        TrackingStore::toggle(Instant::now(), &saved);
         TrackingControl::reload();
         SessionBus::flush();
-        return 0;
+        return saved ? 0 : saveFailed(err);
     }
     if (command == u"status" && (rest.isEmpty() || json)) {
         printStatus(out, json);

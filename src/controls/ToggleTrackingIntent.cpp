@@ -3,10 +3,11 @@
 #include "TrackingControl.h"
 #include "TrackingStore.h"
 
-void ToggleTrackingIntent::perform() const
+bool ToggleTrackingIntent::perform() const
 {
     if (!value)
-        return;
-    TrackingStore::setRunning(*value, Instant::now());
+        return true;
+    const TrackingSnapshot stored = TrackingStore::setRunning(*value, Instant::now());
     TrackingControl::reload();
+    return stored.isRunning == *value;
 }

@@ -13,6 +13,7 @@ struct ToggleTrackingIntent {
     std::optional<bool> value; // "Tracking": the wanted running state
 
     // Sets the state through the store (a no-op when already so) and asks the
-    // control to reload. Does nothing when `value` was never set.
-    void perform() const;
+    // control to reload. Does nothing when `value` was never set. False when
+    // the stored state is not as asked afterwards (it could not be saved).
+    bool perform() const;
 };

@@ -119,8 +119,11 @@ void AppModel::tick(Instant firing)
     ++m_ticks;
     Q_EMIT nowChanged();
 
-    // After midnight the server's figures describe yesterday: fetch today's.
-    if (m_token && !m_isDemo && m_signedIn && firing.localDate() != previousDay)
+    // After midnight the server's figures describe yesterday: fetch today's,
+    // and keep asking while that fails.
+    const QDate today = firing.localDate();
+    if (m_token && !m_isDemo && m_statsDate && *m_statsDate != today && !m_statsReloading
+        && (today != previousDay || m_ticks % 20 == 0))
         reloadStats(*m_token);
 
     if (m_ticks % 60 == 0)
@@ -144,7 +147,11 @@ void AppModel::sharedTimerChanged()
 
 QCoro::Task<void> AppModel::reloadAndSync()
 {
-    setSnapshot(TrackingStore::load());
+    // Our own saves come back too; only a change made elsewhere needs a pass.
+    const TrackingSnapshot stored = TrackingStore::load();
+    if (stored == m_snapshot)
+        co_return;
+    setSnapshot(stored);
     co_await syncNow();
 }
 
@@ -159,7 +166,8 @@ QCoro::Task<void> AppModel::selfTest(double seconds)
     if (m_signedIn && !m_isDemo && !m_snapshot.isRunning && canStart()) {
         qCInfo(lcTracking, "selftest: starting");
         setRunning(true);
-        co_await QCoro::sleepFor(std::chrono::milliseconds(qint64(std::min(seconds, 1e9) * 1000)));
+        // A timer waits at most 2^31 - 1 ms (24.8 days).
+        co_await QCoro::sleepFor(std::chrono::milliseconds(qint64(std::min(seconds * 1000, 2147483647.0))));
         if (!self)
             co_return;
         qCInfo(lcTracking, "selftest: stopping");

@@ -242,16 +242,21 @@ private:
     // The device identifier, or nothing when the lookup fails. Lookups run one
     // at a time, so concurrent first calls register the device only once.
     QCoro::Task<std::optional<qint64>> knownDevice(QString token);
-    QCoro::Task<void> pushChanges(QString token);
+    // The push pass for the session of `token`, on the local timer as it was
+    // at `epoch`; a reset since then (another member) ends it.
+    QCoro::Task<void> pushChanges(QString token, int epoch);
     QCoro::Task<void> adoptServerTimer(QString token);
     QCoro::Task<void> reloadStats(QString token);
-    QCoro::Task<void> signOutPush(QString token);
+    QCoro::Task<void> signOutPush(QString token, int epoch);
     QCoro::Task<void> stopFlush(QString token, std::optional<qint64> entry, Instant stopAt);
     QCoro::Task<void> reloadAndSync();
     // Posts one activity sample of counts already drained from the monitor.
     QCoro::Task<void> sendSample(QString token, std::optional<qint64> device, std::optional<qint64> entry,
                                  InputCounts counts, double elapsed, Instant until);
     void closeUsageWindow();
+    // The server's day and week figures, or 0 once the day or week they describe has passed.
+    double serverToday() const;
+    double serverWeek() const;
 
     // View adapters.
     QVariantList projectsForView() const;
@@ -314,4 +319,7 @@ private:
     int m_ticks = 0;
     bool m_inputWasAllowed = false;
     bool m_deviceLookup = false;
+    int m_localEpoch = 0;                // grows with every reset of the local timer
+    std::optional<QDate> m_statsDate;    // the local day the server's figures describe
+    bool m_statsReloading = false;
 };

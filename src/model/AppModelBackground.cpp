@@ -130,6 +130,12 @@ QCoro::Task<void> AppModel::captureTick()
     m_capturing = true;
     QPointer<AppModel> self(this);
     const QString token = *m_token;
+    const std::optional<QString> session = m_snapshot.sessionID;
+    // After every wait: the same session still runs. A stop, sign-out or
+    // restart meanwhile ends the pass; nothing more is sent or captured for it.
+    const auto sameSession = [&] {
+        return m_token == token && m_snapshot.isRunning && m_snapshot.sessionID == session && !m_isDemo;
+    };
     const std::optional<qint64> device = co_await knownDevice(token);
     if (!self)
         co_return;
@@ -137,6 +143,8 @@ QCoro::Task<void> AppModel::captureTick()
     const Instant now = m_now;
 
     try {
+        if (!sameSession())
+            throw std::runtime_error("session ended");
         if ((appChanged || sinceSample >= 60) && m_usageApp && now.secondsSince(m_usageStart) >= 1) {
             const QString recordApp = *m_usageApp;
             const Instant from = m_usageStart;
@@ -149,19 +157,23 @@ QCoro::Task<void> AppModel::captureTick()
             }
             if (!self)
                 co_return;
+            if (!sameSession())
+                throw std::runtime_error("session ended");
         }
         if (sinceSample >= 60) {
             co_await sampleActivity(token, device, entry, now);
             if (!self)
                 co_return;
+            if (!sameSession())
+                throw std::runtime_error("session ended");
         }
         if (shotDue) {
             m_lastShot = now;
             const std::optional<ScreenShot> shot = co_await m_platform.capture();
             if (!self)
                 co_return;
-            // The session may have turned private while the screen was grabbed.
-            if (shot && !TrackingStore::load().isPrivate) {
+            // The session may have ended or turned private while the screen was grabbed.
+            if (shot && sameSession() && !TrackingStore::load().isPrivate) {
                 QImage image;
                 image.loadFromData(shot->jpeg, "JPG");
                 m_lastShotImage = image;
@@ -201,7 +213,11 @@ QCoro::Task<void> AppModel::sendSample(QString token, std::optional<qint64> devi
     setLastActivity(percent);
     const QJsonObject body = API::activityBody(device, entry, counts.clicks, counts.keystrokes, percent, until);
     try {
-        co_await API::request(u"activity/logs"_s, token, u"POST"_s, body);
+        const QString path = u"activity/logs"_s;
+        const std::optional<QString> auth = token;
+        const QString method = u"POST"_s;
+        const std::optional<QJsonObject> payload = body;
+        co_await API::request(path, auth, method, payload);
         qCInfo(lcTracking, "activity/logs ok: %ld keys, %ld clicks, %f%%", long(counts.keystrokes),
                long(counts.clicks), percent);
     } catch (const APIError &e) {

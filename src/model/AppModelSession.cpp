@@ -62,7 +62,7 @@ void AppModel::signOut()
         if (m_isDemo)
             resetLocalTimer();
         else
-            signOutPush(*m_token);
+            signOutPush(*m_token, m_localEpoch);
     } else {
         resetLocalTimer();
     }
@@ -77,7 +77,7 @@ void AppModel::signOut()
     Q_EMIT syncTextChanged();
 }
 
-QCoro::Task<void> AppModel::signOutPush(QString token)
+QCoro::Task<void> AppModel::signOutPush(QString token, int epoch)
 {
     QPointer<AppModel> self(this);
     try {
@@ -87,7 +87,7 @@ QCoro::Task<void> AppModel::signOutPush(QString token)
             co_await QCoro::sleepFor(50ms);
         if (!self)
             co_return;
-        co_await pushChanges(token);
+        co_await pushChanges(token, epoch);
         co_await API::logout(token);
     } catch (...) {
     }

@@ -26,7 +26,7 @@ QCoro::Task<void> AppModel::syncNow()
         co_return;
     QPointer<AppModel> self(this);
     const QString token = *m_token;
-    co_await pushChanges(token);
+    co_await pushChanges(token, m_localEpoch);
     if (!self)
         co_return;
     co_await reloadStats(token);
@@ -35,14 +35,20 @@ QCoro::Task<void> AppModel::syncNow()
 QCoro::Task<void> AppModel::reloadStats(QString token)
 {
     QPointer<AppModel> self(this);
+    m_statsReloading = true;
     std::optional<TodayStats> stats;
     try {
         stats = co_await API::today(token);
     } catch (...) {
     }
+    if (!self)
+        co_return;
+    m_statsReloading = false;
     // Apply only to the session that asked.
-    if (self && stats && m_token == token && !m_isDemo)
+    if (stats && m_token == token && !m_isDemo) {
         setStats(*stats);
+        m_statsDate = m_now.localDate();
+    }
 }
 
 QCoro::Task<std::optional<qint64>> AppModel::knownDevice(QString token)
@@ -63,70 +69,76 @@ QCoro::Task<std::optional<qint64>> AppModel::knownDevice(QString token)
     co_return device;
 }
 
-QCoro::Task<void> AppModel::pushChanges(QString token)
+QCoro::Task<void> AppModel::pushChanges(QString token, int epoch)
 {
-    if (m_syncing)
+    if (m_syncing || m_localEpoch != epoch)
         co_return;
     m_syncing = true;
     setSync(SyncState::syncing());
     QPointer<AppModel> self(this);
+    // A reset of the local timer (another member signing in) makes the store
+    // someone else's: the pass must not send or accept anything of it.
+    const auto stillOurs = [&] { return self && m_localEpoch == epoch; };
 
     std::optional<QString> failure;
+    bool abandoned = false;
     try {
         const std::optional<qint64> device = co_await knownDevice(token);
-        if (!self)
-            co_return;
+        if (!stillOurs()) {
+            abandoned = true;
+        } else {
+            // Queued stops, oldest first, from the shared copy: stops that
+            // zimbrel-control queued while we ran go out too.
+            TrackingSnapshot stored = TrackingStore::load();
+            while (!abandoned && stored.pending && !stored.pending->isEmpty()) {
+                const PendingStop p = stored.pending->first();
+                std::optional<qint64> entry = p.entryID;
+                if (!p.startSynced) {
+                    const QJsonObject startBody = API::startBody(p, device, Instant::now());
+                    const QJsonObject answer = co_await API::start(token, startBody);
+                    entry = API::entryID(answer);
+                }
+                qCInfo(lcTracking, "time/stop → entry %lld", static_cast<long long>(entry.value_or(-1)));
+                try {
+                    const QJsonObject stopBody = API::stopBody(p, entry, device, Instant::now());
+                    co_await API::stop(token, stopBody);
+                } catch (const APIError &e) {
+                    if (!API::isNoActiveTimer(e))
+                        throw;
+                }
+                if (!stillOurs()) {
+                    abandoned = true;
+                    break;
+                }
+                setSnapshot(TrackingStore::accept(p));
+                stored = TrackingStore::load();
+                // A store that cannot be written would hand us the same stop forever.
+                if (stored.pending && !stored.pending->isEmpty() && stored.pending->first().sessionID == p.sessionID)
+                    throw APIError(u"The timer state on this computer could not be saved."_s);
+            }
 
-        // Queued stops, oldest first, from the shared copy: stops that
-        // zimbrel-control queued while we ran go out too.
-        TrackingSnapshot stored = TrackingStore::load();
-        while (stored.pending && !stored.pending->isEmpty()) {
-            const PendingStop p = stored.pending->first();
-            std::optional<qint64> entry = p.entryID;
-            if (!p.startSynced) {
-                const QJsonObject startBody = API::startBody(p, device, m_platform.clock());
-                const QJsonObject answer = co_await API::start(token, startBody);
-                if (!self)
-                    co_return;
-                entry = API::entryID(answer);
-            }
-            qCInfo(lcTracking, "time/stop → entry %lld", static_cast<long long>(entry.value_or(-1)));
-            try {
-                const QJsonObject stopBody = API::stopBody(p, entry, device, m_platform.clock());
-                co_await API::stop(token, stopBody);
-            } catch (const APIError &e) {
-                if (!API::isNoActiveTimer(e))
-                    throw;
-            }
-            // Accepted even when we are gone: the server has it.
-            const TrackingSnapshot accepted = TrackingStore::accept(p);
-            if (!self)
-                co_return;
-            setSnapshot(accepted);
+            // The open session's start.
             stored = TrackingStore::load();
-        }
-
-        // The open session's start.
-        stored = TrackingStore::load();
-        if (stored.isRunning && stored.startSynced != true && stored.startedAt && stored.sessionID) {
-            const QString sentSession = *stored.sessionID;
-            const QJsonObject startBody = API::startBody(stored, device, m_platform.clock());
-            const QJsonObject answer = co_await API::start(token, startBody);
-            const std::optional<qint64> entry = API::entryID(answer);
-            qCInfo(lcTracking, "time/start ok → entry %lld, device %lld",
-                   static_cast<long long>(entry.value_or(-1)), static_cast<long long>(device.value_or(-1)));
-            // Only for the same session: a stop and restart meanwhile made a new one.
-            const TrackingSnapshot saved = TrackingStore::update([&](TrackingSnapshot &snap) {
-                if (snap.sessionID != sentSession)
-                    return false;
-                snap.entryID = entry;
-                snap.startSynced = true;
-                return true;
-            });
-            if (!self)
-                co_return;
-            if (saved.sessionID == sentSession)
-                setSnapshot(saved);
+            if (!abandoned && stored.isRunning && stored.startSynced != true && stored.startedAt && stored.sessionID) {
+                const QString sentSession = *stored.sessionID;
+                const QJsonObject startBody = API::startBody(stored, device, Instant::now());
+                const QJsonObject answer = co_await API::start(token, startBody);
+                const std::optional<qint64> entry = API::entryID(answer);
+                qCInfo(lcTracking, "time/start ok → entry %lld, device %lld",
+                       static_cast<long long>(entry.value_or(-1)), static_cast<long long>(device.value_or(-1)));
+                // Only for the same session: a stop and restart meanwhile made a
+                // new one, and a reset made the store someone else's.
+                const bool ours = !self || m_localEpoch == epoch;
+                const TrackingSnapshot saved = TrackingStore::update([&](TrackingSnapshot &snap) {
+                    if (!ours || snap.sessionID != sentSession)
+                        return false;
+                    snap.entryID = entry;
+                    snap.startSynced = true;
+                    return true;
+                });
+                if (self && ours && saved.sessionID == sentSession)
+                    setSnapshot(saved);
+            }
         }
     } catch (const APIError &e) {
         failure = e.message();
@@ -136,12 +148,14 @@ QCoro::Task<void> AppModel::pushChanges(QString token)
 
     if (!self)
         co_return;
-    if (failure) {
+    if (failure)
         qCWarning(lcTracking, "sync failed: %s", qUtf8Printable(*failure));
-        setSync(SyncState::failed(*failure));
-    } else {
-        setSync(SyncState::synced());
-    }
+    // The state line belongs to the session shown: a pass of an earlier
+    // member (its token gone and another signed in) leaves it alone.
+    if (!abandoned && (!m_token || *m_token == token))
+        setSync(failure ? SyncState::failed(*failure) : SyncState::synced());
+    else if (m_sync == SyncState::syncing())
+        setSync(SyncState::idle());
     m_syncing = false;
     Q_EMIT pushPassEnded();
 }
@@ -237,8 +251,10 @@ QCoro::Task<void> AppModel::refresh()
             setProjects(projects);
         if (statsError)
             throw APIError(*statsError);
-        if (m_token == token && !m_isDemo && stats)
+        if (m_token == token && !m_isDemo && stats) {
             setStats(*stats);
+            m_statsDate = m_now.localDate();
+        }
     } catch (const APIError &e) {
         failure = e.message();
     }
@@ -246,8 +262,13 @@ QCoro::Task<void> AppModel::refresh()
         co_return;
 
     if (failure) {
+        if (m_token != token) { // an earlier session's refresh: not this member's error
+            if (!m_token)
+                setLoading(false);
+            co_return;
+        }
         setLoadError(failure);
-        if (failure->contains(u"session has expired"_s) && m_token == token)
+        if (failure->contains(u"session has expired"_s))
             signOut();
         setLoading(false);
         co_await syncNow();

@@ -120,11 +120,12 @@ void AppModel::setRunning(bool running)
     // Stop flush: the last usage record and activity sample of the entry. The
     // usage window and the counters are taken now, before anything awaits, so
     // the next tick's clean-up cannot empty them first.
+    const Instant now = m_platform.clock();
     if (!running && m_token && !m_isDemo && m_snapshot.startSynced == true && m_usageApp)
-        stopFlush(*m_token, m_snapshot.entryID, m_platform.clock());
+        stopFlush(*m_token, m_snapshot.entryID, now);
 
     syncLabels(false);
-    setSnapshot(TrackingStore::setRunning(running, m_platform.clock()));
+    setSnapshot(TrackingStore::setRunning(running, now));
     TrackingControl::reload();
     if (m_isDemo)
         setSnapshot(TrackingStore::clearPending());
@@ -133,8 +134,10 @@ void AppModel::setRunning(bool running)
 
 QCoro::Task<void> AppModel::stopFlush(QString token, std::optional<qint64> entry, Instant stopAt)
 {
+    // Take the usage window and the counters before the first wait: from here
+    // on they belong to this flush, and a new session opens its own window.
     QPointer<AppModel> self(this);
-    const std::optional<QString> app = m_usageApp;
+    const std::optional<QString> app = std::exchange(m_usageApp, std::nullopt);
     const Instant usageStart = m_usageStart;
     const InputCounts counts = m_monitor.drain();
     const Instant sampleFrom = m_lastSample;
@@ -153,10 +156,6 @@ QCoro::Task<void> AppModel::stopFlush(QString token, std::optional<qint64> entry
         co_await sendSample(token, device, entry, counts, stopAt.secondsSince(sampleFrom), stopAt);
     } catch (...) {
     }
-    if (!self)
-        co_return;
-    m_monitor.stop();
-    m_usageApp.reset();
 }
 
 void AppModel::setPrivate(bool on)
@@ -171,6 +170,7 @@ void AppModel::setPrivate(bool on)
 
 void AppModel::resetLocalTimer()
 {
+    ++m_localEpoch;
     TrackingStore::save(TrackingSnapshot{});
     setSnapshot(TrackingSnapshot{});
     TrackingControl::reload();
@@ -185,14 +185,28 @@ double AppModel::todaySeconds() const
 {
     if (m_isDemo)
         return m_stats.todaySeconds + m_snapshot.todaySeconds(m_now);
-    return m_stats.todaySeconds + sessionSeconds() + m_snapshot.pendingSeconds();
+    return serverToday() + sessionSeconds() + m_snapshot.pendingSeconds();
 }
 
 double AppModel::weekSeconds() const
 {
     if (m_isDemo)
         return m_stats.weekSeconds + m_snapshot.weekSeconds(m_now);
-    return m_stats.weekSeconds + sessionSeconds() + m_snapshot.pendingSeconds();
+    return serverWeek() + sessionSeconds() + m_snapshot.pendingSeconds();
+}
+
+double AppModel::serverToday() const
+{
+    return m_statsDate == m_now.localDate() ? m_stats.todaySeconds : 0;
+}
+
+double AppModel::serverWeek() const
+{
+    if (!m_statsDate)
+        return 0;
+    const QDate today = m_now.localDate();
+    const auto monday = [](const QDate &d) { return d.addDays(1 - d.dayOfWeek()); };
+    return monday(*m_statsDate) == monday(today) ? m_stats.weekSeconds : 0;
 }
 
 QString AppModel::greeting() const

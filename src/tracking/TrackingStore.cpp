@@ -31,9 +31,10 @@ Stored loadFrom(const QString &path)
     return {TrackingSnapshot{}, true};
 }
 
-// Writes without taking the lock; the caller holds it.
-void saveTo(const QString &path, const TrackingSnapshot &snapshot, bool replacingUnreadable)
+// Writes without taking the lock; the caller holds it. False when nothing was written.
+bool saveTo(const QString &path, const TrackingSnapshot &snapshot, bool replacingUnreadable)
 {
+    bool saved = false;
     const QByteArray document = snapshot.encode();
     if (document.isEmpty()) {
         qCWarning(lcTracking, "snapshot save failed: a number is not finite; kept the stored snapshot");
@@ -44,10 +45,12 @@ void saveTo(const QString &path, const TrackingSnapshot &snapshot, bool replacin
                 qCWarning(lcTracking, "snapshot was unreadable; moved it to %s", qUtf8Printable(aside));
         }
         QString error;
-        if (!SharedSuite::writeAtomically(path, document, &error))
+        saved = SharedSuite::writeAtomically(path, document, &error);
+        if (!saved)
             qCWarning(lcTracking, "snapshot save failed: %s", qUtf8Printable(error));
     }
     ChangeSignal::post();
+    return saved;
 }
 
 } // namespace
@@ -70,16 +73,22 @@ void save(const TrackingSnapshot &snapshot)
     saveTo(path, snapshot, unreadable);
 }
 
-TrackingSnapshot update(const std::function<bool(TrackingSnapshot &)> &change)
+TrackingSnapshot update(const std::function<bool(TrackingSnapshot &)> &change, bool *saved)
 {
     const QString path = SharedSuite::snapshotPath();
     SharedSuite::Lock lock(path);
     Stored stored = loadFrom(path);
     TrackingSnapshot snapshot = stored.snapshot;
-    if (!change(snapshot))
+    if (!change(snapshot)) {
+        if (saved)
+            *saved = false;
         return stored.snapshot;
-    saveTo(path, snapshot, stored.unreadable);
-    return snapshot;
+    }
+    // What is stored afterwards: the old document when the new one could not be written.
+    const bool written = saveTo(path, snapshot, stored.unreadable);
+    if (saved)
+        *saved = written;
+    return written ? snapshot : stored.snapshot;
 }
 
 // Starts or stops `snap` in place; false when it already is as asked.
@@ -128,9 +137,9 @@ TrackingSnapshot setRunning(bool running, Instant now)
     return update([&](TrackingSnapshot &snap) { return transition(snap, running, now); });
 }
 
-TrackingSnapshot toggle(Instant now)
+TrackingSnapshot toggle(Instant now, bool *saved)
 {
-    return update([&](TrackingSnapshot &snap) { return transition(snap, !snap.isRunning, now); });
+    return update([&](TrackingSnapshot &snap) { return transition(snap, !snap.isRunning, now); }, saved);
 }
 
 TrackingSnapshot accept(const PendingStop &stop)

@@ -18,14 +18,16 @@ TrackingSnapshot load();
 void save(const TrackingSnapshot &snapshot);
 
 // Load, change, save under one lock. `change` returns false to leave the
-// document untouched (no write, no signal). Returns the stored snapshot after the call.
-TrackingSnapshot update(const std::function<bool(TrackingSnapshot &)> &change);
+// document untouched (no write, no signal). Returns the stored snapshot after
+// the call: the unchanged one when the write failed.
+TrackingSnapshot update(const std::function<bool(TrackingSnapshot &)> &change, bool *saved = nullptr);
 
 // Starts or stops the timer at `now`; asking for the stored state does nothing.
 TrackingSnapshot setRunning(bool running, Instant now);
 
-// Flips the stored state in one locked step, so two toggles never collapse into one.
-TrackingSnapshot toggle(Instant now);
+// Flips the stored state in one locked step, so two toggles never collapse
+// into one. `saved` tells whether the flip was written.
+TrackingSnapshot toggle(Instant now, bool *saved = nullptr);
 
 // The server accepted `stop`: remove every queued stop of its session and take
 // its seconds back out of the bank of its start day (never below 0).

@@ -78,11 +78,15 @@ private Q_SLOTS:
         app.start(program(), {u"--headless"_s, u"--email"_s, u"member@example.com"_s, u"--server"_s, server.baseURL()});
         app.write("hunter2\n");
         app.closeWriteChannel();
-        QVERIFY(TestEnv::waitFor([&] { return server.count(u"settings/get"_s) == 1; }, 20000));
+        QByteArray output;
+        QVERIFY(TestEnv::waitFor([&] {
+            output += app.readAll();
+            return output.contains("signed in as member@example.com");
+        }, 20000));
+        QCOMPARE(server.count(u"settings/get"_s), 1);
         QCOMPARE(server.last(u"login"_s)->json().value("password"_L1).toString(), u"hunter2"_s);
         app.terminate();
         QVERIFY(app.waitForFinished(10000));
-        QVERIFY(app.readAll().contains("signed in as member@example.com"));
 
         server.clear();
         QProcess again;

@@ -10,6 +10,9 @@
 #include <QProcess>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -136,6 +139,25 @@ private Q_SLOTS:
         QVERIFY(r.out.isEmpty());
         QVERIFY(r.err.contains(u"Usage: zimbrel-control"_s));
         QVERIFY(!QFile::exists(SharedSuite::snapshotPath())); // nothing written
+    }
+
+    void failedSaveIsNotSuccess()
+    {
+        control({u"on"_s});
+        // A full disk, for the child too: files may not grow past 16 bytes.
+        ::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit old {};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        struct rlimit tiny = old;
+        tiny.rlim_cur = 16;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+        const Result off = control({u"off"_s});
+        const Result toggle = control({u"toggle"_s});
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        QCOMPARE(off.exitCode, 1);
+        QVERIFY(off.err.contains(u"could not be saved"_s));
+        QCOMPARE(toggle.exitCode, 1);
+        QVERIFY(TrackingStore::load().isRunning); // still running, as the disk says
     }
 
     void helpNamesTheControl()

@@ -3,6 +3,9 @@
 
 #include <QJsonObject>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace Qt::StringLiterals;
 
 class TestModelSync : public QObject {
@@ -200,14 +203,94 @@ private Q_SLOTS:
         ModelFixture f;
         f.clock = Instant::fromDateTime(QDateTime(QDate(2026, 3, 4), QTime(23, 59, 59)));
         auto model = f.signedIn();
+        QCOMPARE(model->todaySeconds(), 3600.0); // the server's figure for the 4th
         model->tick(f.clock);
         ModelFixture::settle(*model);
+
+        // Offline at midnight: yesterday's figure no longer counts as today's.
+        f.offline();
         f.server.clear();
-        model->tick(f.clock.addSeconds(2)); // 00:00:01 the next day
-        QVERIFY(TestEnv::waitFor([&] { return f.server.count(u"dashboard"_s) == 1; }));
-        model->tick(f.clock.addSeconds(3));
+        model->tick(f.clock.addSeconds(2)); // 00:00:01 on the 5th
+        QCOMPARE(model->todaySeconds(), 0.0);
+        QCOMPARE(model->weekSeconds(), 18000.0); // same week
         QTest::qWait(100);
-        QCOMPARE(f.server.count(u"dashboard"_s), 1);
+
+        // Back online, the next try fetches the new day once.
+        f.online();
+        for (int i = 3; i <= 40 && f.server.count(u"dashboard"_s) == 0; ++i) {
+            model->tick(f.clock.addSeconds(i));
+            QTest::qWait(10);
+        }
+        QVERIFY(TestEnv::waitFor([&] { return model->todaySeconds() == 3600.0; }));
+        const int fetched = f.server.count(u"dashboard"_s);
+        for (int i = 41; i <= 80; ++i)
+            model->tick(f.clock.addSeconds(i));
+        QTest::qWait(100);
+        QCOMPARE(f.server.count(u"dashboard"_s), fetched);
+    }
+
+    void passStopsWhenAnotherMemberSignsIn()
+    {
+        ModelFixture f;
+        auto model = f.signedIn(u"first@example.com"_s);
+        f.offline();
+        model->setRunning(true);
+        model->setRunning(false);
+        ModelFixture::settle(*model);
+        f.online();
+        f.server.delay(u"time/stop"_s, 500);
+        auto pass = model->syncNow(); // stalls on the stop
+
+        // Meanwhile the first member signs out and somebody else signs in and starts.
+        QVERIFY(TestEnv::waitFor([&] { return f.server.count(u"time/stop"_s) == 1; }));
+        model->signOut();
+        f.server.scriptOnce(u"login"_s, {200, R"({"success":true,"token":"second-token","user":{"name":"B","email":"second@example.com"}})"});
+        AsyncTest::await(model->signIn(u"second@example.com"_s, u"pw"_s));
+        model->setRunning(true);
+        const QString second = *model->snapshot().sessionID;
+        AsyncTest::await(std::move(pass));
+        ModelFixture::settle(*model);
+        AsyncTest::await(model->syncNow());
+        ModelFixture::settle(*model);
+
+        // The second member's session went out once, with the second member's token.
+        int starts = 0;
+        for (const auto &r : f.server.requests(u"time/start"_s)) {
+            if (r.json().value("client_session_id"_L1).toString() != second)
+                continue;
+            ++starts;
+            QCOMPARE(r.header(u"Authorization"_s), u"Bearer second-token"_s);
+        }
+        QCOMPARE(starts, 1);
+        QVERIFY(model->snapshot().startSynced == true);
+    }
+
+    void unwritableStoreEndsThePass()
+    {
+        ModelFixture f;
+        auto model = f.signedIn();
+        f.offline();
+        model->setRunning(true);
+        model->setRunning(false);
+        ModelFixture::settle(*model);
+        f.online();
+        f.server.clear();
+
+        // The disk is full: accepting the stop cannot be saved.
+        ::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit old {};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        struct rlimit tiny = old;
+        tiny.rlim_cur = 64;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"snapshot save failed"_s));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"sync failed: The timer state on this computer could not be saved."_s));
+        AsyncTest::await(model->syncNow());
+        ::setrlimit(RLIMIT_FSIZE, &old);
+
+        QCOMPARE(f.server.count(u"time/stop"_s), 1);
+        QCOMPARE(model->sync().kind, SyncState::Kind::failed);
+        QCOMPARE(TrackingStore::load().pending->size(), 1); // still there for the next pass
     }
 };
 
