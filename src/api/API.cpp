@@ -100,9 +100,13 @@ QCoro::Task<Exchange> send(QNetworkRequest req, QByteArray verb, QByteArray payl
     const QNetworkReply::NetworkError error = reply->error();
     // An error with no HTTP status, or with a status of 2xx that does not
     // explain it (a connection closed mid-body, an undecodable compressed
-    // body), is a transport failure; errors of 3xx-5xx answers are judged by
-    // their status below.
-    const bool statusExplainsError = status.isValid() && status.toInt() >= 300 && int(error) >= 200;
+    // body), is a transport failure; errors of 4xx and 5xx answers (407 too,
+    // which Qt files under its proxy errors) are judged by their status
+    // below, unless the answer was cut off by the time-out.
+    // A redirect that was refused (to another origin) stays a transport failure.
+    const int code = status.isValid() ? status.toInt() : 0;
+    const bool statusExplainsError = (code >= 400 || (code >= 300 && int(error) >= 200))
+        && error != QNetworkReply::OperationCanceledError && error != QNetworkReply::TimeoutError;
     if (*oversized) {
         result.transportFailed = true;
         result.transportError = QStringLiteral("The server's answer is larger than 16 MiB.");
@@ -206,6 +210,14 @@ QNetworkAccessManager *network()
         shared = new QNetworkAccessManager(QCoreApplication::instance());
         // Never carry the bearer token to another origin on a redirect.
         shared->setRedirectPolicy(QNetworkRequest::SameOriginRedirectPolicy);
+        // Replies still in flight when the program quits are aborted, so the
+        // coroutines waiting on them finish (and clean up) while everything
+        // they touch still exists.
+        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, shared.data(), [] {
+            if (shared)
+                for (QNetworkReply *reply : shared->findChildren<QNetworkReply *>())
+                    reply->abort();
+        });
     }
     return shared;
 }

@@ -104,8 +104,10 @@ bool meansNoService(const GError *error)
     if (error->domain == G_DBUS_ERROR)
         return error->code == G_DBUS_ERROR_SERVICE_UNKNOWN || error->code == G_DBUS_ERROR_NAME_HAS_NO_OWNER ||
                error->code == G_DBUS_ERROR_SPAWN_SERVICE_NOT_FOUND || error->code == G_DBUS_ERROR_SPAWN_EXEC_FAILED;
-    // No bus at all (the connection itself failed).
-    return error->domain == G_IO_ERROR && error->code != G_IO_ERROR_CANCELLED && error->code != G_IO_ERROR_TIMED_OUT;
+    // No bus at all (the connection itself failed). Remote errors and slow
+    // answers are not that: they leave the keyring in charge.
+    return error->domain == G_IO_ERROR && !SessionBus::available() && error->code != G_IO_ERROR_CANCELLED
+        && error->code != G_IO_ERROR_TIMED_OUT && error->code != G_IO_ERROR_DBUS_ERROR;
 }
 
 // Settles which store to use on the first call that needs to know.

@@ -35,7 +35,12 @@ bool ensurePrivateDir(const QString &dir)
         return ::mkdir(native.constData(), 0700) == 0 || errno == EEXIST;
     }
     struct stat st {};
-    return errno == EEXIST && ::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (errno != EEXIST || ::stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    // A folder made with a looser mode (by hand, by another tool) is tightened.
+    if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid())
+        ::chmod(native.constData(), 0700);
+    return true;
 }
 
 QString errnoText()
@@ -55,14 +60,23 @@ QString snapshotPath()
     return own + u'/' + QLatin1StringView(snapshotKey);
 }
 
-std::optional<QByteArray> read(const QString &path)
+Document read(const QString &path)
 {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? Document{} : Document{Document::State::failed, {}, errnoText()};
+    if (!S_ISREG(st.st_mode))
+        return {Document::State::notAFile, {}, {}};
+    if (st.st_size > maxDocumentBytes)
+        return {Document::State::read, {}, {}}; // present but unusable
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    if (file.size() > maxDocumentBytes)
-        return QByteArray(); // present but unusable
-    return file.readAll();
+        return {Document::State::failed, {}, file.errorString()};
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return {Document::State::failed, {}, file.errorString()};
+    return {Document::State::read, std::move(bytes), {}};
 }
 
 bool writeAtomically(const QString &path, const QByteArray &bytes, QString *error)

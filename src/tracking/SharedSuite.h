@@ -17,8 +17,19 @@ inline constexpr auto snapshotKey = "tracking.snapshot.v1";
 // shared folder cannot be created.
 QString snapshotPath();
 
-// The whole file, or nothing when it is missing, unreadable or absurdly large.
-std::optional<QByteArray> read(const QString &path);
+// What is at the snapshot's path.
+struct Document {
+    enum class State {
+        missing,  // nothing there
+        read,     // a regular file, read whole into `bytes` (empty when absurdly large)
+        notAFile, // a folder, pipe or device: never opened, so never blocks
+        failed,   // a regular file that could not be read right now (EIO, EMFILE, EACCES, ...)
+    };
+    State state = State::missing;
+    QByteArray bytes;
+    QString error;
+};
+Document read(const QString &path);
 
 // Temporary file in the same folder, fsync, rename: readers see the old or the
 // new document, never a torn one. The file ends with mode 0600.

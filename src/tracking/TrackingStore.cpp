@@ -4,7 +4,6 @@
 #include "SharedSuite.h"
 #include "TrackingLog.h"
 
-#include <QFileInfo>
 
 #include <QUuid>
 
@@ -16,19 +15,28 @@ namespace {
 
 struct Stored {
     TrackingSnapshot snapshot;
-    bool unreadable = false; // a document exists but did not read
+    bool unreadable = false; // something is there but it is no snapshot
+    bool failed = false;     // a file is there that could not be read just now
 };
 
 Stored loadFrom(const QString &path)
 {
-    const auto bytes = SharedSuite::read(path);
-    if (!bytes) {
-        // Missing is normal; a folder or unreadable file in its place is not.
-        return {TrackingSnapshot{}, QFileInfo::exists(path)};
+    using State = SharedSuite::Document::State;
+    const SharedSuite::Document document = SharedSuite::read(path);
+    switch (document.state) {
+    case State::missing:
+        return {};
+    case State::notAFile:
+        return {TrackingSnapshot{}, true, false};
+    case State::failed:
+        qCWarning(lcTracking, "snapshot could not be read: %s", qUtf8Printable(document.error));
+        return {TrackingSnapshot{}, false, true};
+    case State::read:
+        break;
     }
-    if (auto snapshot = TrackingSnapshot::decode(*bytes))
-        return {std::move(*snapshot), false};
-    return {TrackingSnapshot{}, true};
+    if (auto snapshot = TrackingSnapshot::decode(document.bytes))
+        return {std::move(*snapshot), false, false};
+    return {TrackingSnapshot{}, true, false};
 }
 
 // Writes without taking the lock; the caller holds it. False when nothing was written.
@@ -69,8 +77,9 @@ void save(const TrackingSnapshot &snapshot)
 {
     const QString path = SharedSuite::snapshotPath();
     SharedSuite::Lock lock(path);
-    const bool unreadable = loadFrom(path).unreadable;
-    saveTo(path, snapshot, unreadable);
+    const Stored stored = loadFrom(path);
+    if (!stored.failed)
+        saveTo(path, snapshot, stored.unreadable);
 }
 
 TrackingSnapshot update(const std::function<bool(TrackingSnapshot &)> &change, bool *saved)
@@ -78,6 +87,13 @@ TrackingSnapshot update(const std::function<bool(TrackingSnapshot &)> &change, b
     const QString path = SharedSuite::snapshotPath();
     SharedSuite::Lock lock(path);
     Stored stored = loadFrom(path);
+    // A document that could not be read just now may be perfectly good: never
+    // replace it with a change made to the default snapshot.
+    if (stored.failed) {
+        if (saved)
+            *saved = false;
+        return stored.snapshot;
+    }
     TrackingSnapshot snapshot = stored.snapshot;
     if (!change(snapshot)) {
         if (saved)

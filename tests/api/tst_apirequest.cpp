@@ -132,6 +132,7 @@ private Q_SLOTS:
         QTest::newRow("400 not utf8") << 400 << QByteArray("{\"message\":\"\xc3\x28\"}")
                                       << "Something went wrong (400).";
         QTest::newRow("302") << 302 << QByteArray() << "Something went wrong (302).";
+        QTest::newRow("407 message") << 407 << QByteArray(R"({"message":"Proxy says no"})") << "Proxy says no";
     }
     void oddAnswers()
     {

@@ -267,6 +267,27 @@ private Q_SLOTS:
 
         QVERIFY(QDir().mkpath(path)); // a folder where the file should be
         QCOMPARE(TrackingStore::load(), TrackingSnapshot{});
+        QDir(path).removeRecursively();
+
+        // A pipe would block a reader that opened it: it is never opened,
+        // and the next save puts it aside like any unusable document.
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        QCOMPARE(TrackingStore::load(), TrackingSnapshot{});
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"snapshot was unreadable; moved it to"_s));
+        QVERIFY(TrackingStore::setRunning(true, Instant{5}).isRunning);
+        QVERIFY(QFileInfo(path).isFile());
+    }
+
+    void looseFolderIsTightened()
+    {
+        const QString dir = m_home->config() + u"/K7QW3ZP2LM.com.corvane.native"_s;
+        QVERIFY(QDir().mkpath(dir));
+        QVERIFY(QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                               | QFileDevice::ReadOther | QFileDevice::ExeOther));
+        TrackingStore::save(TrackingSnapshot{});
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(dir).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, 0700u);
     }
 
     void failedSaveKeepsOldDocumentAndStillSignals()
