@@ -1,11 +1,14 @@
 #include "ControlCommand.h"
 
 #include "SessionBus.h"
+#include "SharedSuite.h"
 #include "ToggleTrackingIntent.h"
 #include "TrackingControl.h"
 #include "TrackingStore.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QJsonDocument>
 
 using namespace Qt::StringLiterals;
@@ -14,25 +17,55 @@ namespace ControlCommand {
 
 namespace {
 
-void printStatus(FILE *out, bool json)
+QByteArray statusLine(bool json)
 {
     const TrackingControl::State state = TrackingControl::Provider::currentValue();
-    const QByteArray line = json ? QJsonDocument(state.toJson()).toJson(QJsonDocument::Compact)
-                                 : state.valueLabel().toUtf8();
-    std::fprintf(out, "%s\n", line.constData());
+    return json ? QJsonDocument(state.toJson()).toJson(QJsonDocument::Compact) : state.valueLabel().toUtf8();
+}
+
+void printStatus(FILE *out, bool json)
+{
+    std::fprintf(out, "%s\n", statusLine(json).constData());
     std::fflush(out);
 }
 
-// Re-prints the status whenever the snapshot changes.
+// Re-prints the status on every change signal. Without a session bus it
+// watches the snapshot's folder instead and prints when the status changes.
 class Watcher : public QObject {
     Q_OBJECT
 public:
     Watcher(FILE *out, bool json) : m_out(out), m_json(json) {}
+
+    void start()
+    {
+        m_last = statusLine(m_json);
+        std::fprintf(m_out, "%s\n", m_last.constData());
+        std::fflush(m_out);
+        if (ChangeSignal::observe(this, SLOT(changed())))
+            return;
+        m_files.addPath(QFileInfo(SharedSuite::snapshotPath()).absolutePath());
+        connect(&m_files, &QFileSystemWatcher::directoryChanged, this, &Watcher::folderChanged);
+    }
+
 public Q_SLOTS:
-    void changed() { printStatus(m_out, m_json); }
+    void changed()
+    {
+        m_last = statusLine(m_json);
+        std::fprintf(m_out, "%s\n", m_last.constData());
+        std::fflush(m_out);
+    }
+
+    void folderChanged()
+    {
+        if (statusLine(m_json) != m_last)
+            changed();
+    }
+
 private:
     FILE *m_out;
     bool m_json;
+    QByteArray m_last;
+    QFileSystemWatcher m_files;
 };
 
 int saveFailed(FILE *err)
@@ -98,11 +131,7 @@ int run(const QStringList &args, FILE *out, FILE *err)
     }
     if (command == u"watch" && (rest.isEmpty() || json)) {
         Watcher watcher(out, json);
-        if (!ChangeSignal::observe(&watcher, SLOT(changed()))) {
-            std::fputs("zimbrel-control: no D-Bus session bus; cannot watch for changes\n", err);
-            return 1;
-        }
-        printStatus(out, json);
+        watcher.start();
         return QCoreApplication::exec();
     }
 

@@ -122,6 +122,23 @@ private Q_SLOTS:
         watch.waitForFinished();
     }
 
+    void watchWithoutBusFollowsTheFile()
+    {
+        QProcess watch;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(u"DBUS_SESSION_BUS_ADDRESS"_s);
+        env.insert(u"XDG_RUNTIME_DIR"_s, m_home->path()); // no bus socket there either
+        watch.setProcessEnvironment(env);
+        watch.start(TestEnv::buildPath(u"src/controls/zimbrel-control"_s), {u"watch"_s, u"--json"_s});
+        QVERIFY(TestEnv::waitFor([&] { return watch.canReadLine(); }, 10000));
+        QCOMPARE(watch.readLine(), QByteArray("{\"caption\":\"Tracking\",\"isRunning\":false}\n"));
+        control({u"on"_s});
+        QVERIFY(TestEnv::waitFor([&] { return watch.canReadLine(); }, 10000));
+        QCOMPARE(watch.readLine(), QByteArray("{\"caption\":\"Tracking\",\"isRunning\":true}\n"));
+        watch.terminate();
+        watch.waitForFinished();
+    }
+
     void badArgumentsGiveUsage_data()
     {
         QTest::addColumn<QStringList>("args");
