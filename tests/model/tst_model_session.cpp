@@ -242,7 +242,7 @@ private Q_SLOTS:
             auto model = f.signedIn();
         }
         f.server.clear();
-        f.selfTestDelay = std::chrono::milliseconds(1500); // after the restored session has loaded
+        f.selfTestDelay = std::chrono::milliseconds(2500); // after the restored session has loaded
         auto model = f.make({false, {}, 0.2});
         QVERIFY(TestEnv::waitFor([&] { return f.server.count(u"time/stop"_s) == 1; }, 10000));
         QCOMPARE(f.timerRequests(), (QStringList{u"time/start"_s, u"time/stop"_s}));
