@@ -57,7 +57,7 @@ class TestModelBackground : public QObject {
     static Instant startTracking(ModelFixture &f, AppModel &model)
     {
         model.setRunning(true);
-        ModelFixture::settle(model);
+        ModelFixture::syncAll(model);
         [&] { QVERIFY(model.snapshot().startSynced == true); }();
         f.server.clear();
         f.clock = f.clock.addSeconds(1);
@@ -217,8 +217,7 @@ private Q_SLOTS:
             tickAt(f, *model, f.clock.addSeconds(1));
         type(*model, 50);
         f.online();
-        AsyncTest::await(model->syncNow());
-        ModelFixture::settle(*model);
+        ModelFixture::syncAll(*model);
         f.server.clear();
         tickAt(f, *model, f.clock.addSeconds(1)); // opens the window
         const Instant open = f.clock;

@@ -243,7 +243,7 @@ private Q_SLOTS:
         }
         f.server.clear();
         f.selfTestDelay = std::chrono::milliseconds(2500); // after the restored session has loaded
-        auto model = f.make({false, {}, 0.2});
+        auto model = f.make({false, {}, 1.0}); // the stop comes after the start has gone out
         QVERIFY(TestEnv::waitFor([&] { return f.server.count(u"time/stop"_s) == 1; }, 10000));
         QCOMPARE(f.timerRequests(), (QStringList{u"time/start"_s, u"time/stop"_s}));
     }

@@ -34,8 +34,7 @@ private Q_SLOTS:
 
         f.online();
         f.server.clear();
-        AsyncTest::await(model->syncNow());
-        ModelFixture::settle(*model);
+        ModelFixture::syncAll(*model);
         QCOMPARE(f.timerRequests(), (QStringList{u"time/start"_s, u"time/stop"_s, u"time/start"_s, u"time/stop"_s}));
         QVERIFY(model->snapshot().pending->isEmpty());
         QCOMPARE(TrackingStore::load().pending->size(), 0);
@@ -59,8 +58,7 @@ private Q_SLOTS:
         model->setRunning(false);
         ModelFixture::settle(*model);
         f.online();
-        AsyncTest::await(model->syncNow());
-        ModelFixture::settle(*model);
+        ModelFixture::syncAll(*model);
         QCOMPARE(f.timerRequests(), QStringList{u"time/stop"_s});
         QCOMPARE(f.server.last(u"time/stop"_s)->json().value("time_entry_id"_L1).toInteger(), entry);
     }
@@ -75,8 +73,7 @@ private Q_SLOTS:
         ModelFixture::settle(*model);
         f.online();
         f.server.respond(u"time/stop"_s, 404, QJsonObject{{u"success"_s, false}, {u"message"_s, u"NO ACTIVE TIMER FOUND"_s}});
-        AsyncTest::await(model->syncNow());
-        ModelFixture::settle(*model);
+        ModelFixture::syncAll(*model);
         QVERIFY(model->snapshot().pending->isEmpty());
         QCOMPARE(model->sync(), SyncState::synced());
     }
@@ -87,6 +84,7 @@ private Q_SLOTS:
         auto model = f.signedIn();
         f.server.respond(u"time/stop"_s, 500, QJsonObject{{u"message"_s, u"Entry is locked."_s}});
         model->setRunning(true);
+        ModelFixture::syncAll(*model);
         f.clock = f.clock.addSeconds(10);
         model->setRunning(false);
         ModelFixture::settle(*model);
@@ -122,8 +120,7 @@ private Q_SLOTS:
         QVERIFY(TrackingStore::load().entryID != std::optional<qint64>(555));
 
         // The next pass sends the first session's start and stop, then the second start.
-        AsyncTest::await(model->syncNow());
-        ModelFixture::settle(*model);
+        ModelFixture::syncAll(*model);
         const TrackingSnapshot s = TrackingStore::load();
         QCOMPARE(*s.sessionID, second);
         QVERIFY(s.startSynced == true);
