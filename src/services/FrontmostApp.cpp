@@ -45,9 +45,7 @@ struct ActiveWindow {
 
 std::optional<ActiveWindow> activeWindow()
 {
-    if (!XConnection::x11Session())
-        return std::nullopt;
-    std::unique_ptr<XConnection> connection = XConnection::open();
+    std::unique_ptr<XConnection> connection = XConnection::openSession();
     if (!connection)
         return std::nullopt;
     Display *dpy = connection->display();

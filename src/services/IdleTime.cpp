@@ -17,9 +17,7 @@ constexpr int busTimeoutMs = 300;
 
 std::optional<double> fromX11()
 {
-    if (!XConnection::x11Session())
-        return std::nullopt;
-    std::unique_ptr<XConnection> connection = XConnection::open();
+    std::unique_ptr<XConnection> connection = XConnection::openSession();
     if (!connection)
         return std::nullopt;
     Display *dpy = connection->display();

@@ -38,6 +38,11 @@ bool XConnection::x11Session()
            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+std::unique_ptr<XConnection> XConnection::openSession()
+{
+    return x11Session() ? open() : nullptr;
+}
+
 std::unique_ptr<XConnection> XConnection::open(const QByteArray &display)
 {
     const QByteArray name = display.isEmpty() ? qgetenv("DISPLAY") : display;

@@ -20,6 +20,8 @@ public:
     // True unless this is a Wayland session, where Xwayland only knows about
     // its own clients and X answers would mislead.
     static bool x11Session();
+    // A connection to this session's display; nothing outside an X11 session.
+    static std::unique_ptr<XConnection> openSession();
 
     Display *display() const { return m_display; }
     bool broken() const { return m_broken; }

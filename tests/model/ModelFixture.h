@@ -90,6 +90,16 @@ struct ModelFixture {
         }
     }
 
+    // One start and stop made while the server cannot be reached: a queued stop.
+    void queueStopOffline(AppModel &model)
+    {
+        offline();
+        model.setRunning(true);
+        model.setRunning(false);
+        settle(model);
+        online();
+    }
+
     void offline() { API::setBaseURL(QUrl(QStringLiteral("http://127.0.0.1:1/api/v1/"))); }
     void online() { API::setBaseURL(server.baseUrl()); }
 

@@ -67,11 +67,7 @@ private Q_SLOTS:
     {
         ModelFixture f;
         auto model = f.signedIn();
-        f.offline();
-        model->setRunning(true);
-        model->setRunning(false);
-        ModelFixture::settle(*model);
-        f.online();
+        f.queueStopOffline(*model);
         f.server.respond(u"time/stop"_s, 404, QJsonObject{{u"success"_s, false}, {u"message"_s, u"NO ACTIVE TIMER FOUND"_s}});
         ModelFixture::syncAll(*model);
         QVERIFY(model->snapshot().pending->isEmpty());
@@ -151,11 +147,7 @@ private Q_SLOTS:
     {
         ModelFixture f;
         auto model = f.signedIn();
-        f.offline();
-        model->setRunning(true);
-        model->setRunning(false);
-        ModelFixture::settle(*model);
-        f.online();
+        f.queueStopOffline(*model);
         f.server.respond(u"time/stop"_s, 500, QByteArray(R"({"message":"Down for maintenance."})"));
         AsyncTest::await(API::start(u"test-token"_s, QJsonObject{{u"project_id"_s, 1}}));
         f.server.delay(u"time/start"_s, 0);
@@ -230,11 +222,7 @@ private Q_SLOTS:
     {
         ModelFixture f;
         auto model = f.signedIn(u"first@example.com"_s);
-        f.offline();
-        model->setRunning(true);
-        model->setRunning(false);
-        ModelFixture::settle(*model);
-        f.online();
+        f.queueStopOffline(*model);
         f.server.delay(u"time/stop"_s, 500);
         auto pass = model->syncNow(); // stalls on the stop
 
@@ -266,11 +254,7 @@ private Q_SLOTS:
     {
         ModelFixture f;
         auto model = f.signedIn();
-        f.offline();
-        model->setRunning(true);
-        model->setRunning(false);
-        ModelFixture::settle(*model);
-        f.online();
+        f.queueStopOffline(*model);
         f.server.clear();
 
         // The disk is full: accepting the stop cannot be saved.
