@@ -1,41 +1,19 @@
 #include "AppModel.h"
 
-#include "FrontmostApp.h"
-#include "IdleTime.h"
-#include "Keychain.h"
-#include "LoginItem.h"
+#include "DemoWorkspace.h"
+#include "FireAndForget.h"
 #include "Notifier.h"
-#include "Permissions.h"
 #include "Preferences.h"
 #include "SessionBus.h"
 #include "TrackingLog.h"
-#include "TrackingStore.h"
 
 #include <QCoroTimer>
+#include <QPointer>
 
 #include <chrono>
+#include <cmath>
 
 using namespace Qt::StringLiterals;
-using namespace std::chrono_literals;
-
-namespace {
-constexpr int pulseLength = 46;
-} // namespace
-
-AppModel::Platform AppModel::Platform::system()
-{
-    Platform p;
-    p.clock = [] { return Instant::now(); };
-    p.inputAllowed = [] { return Permissions::preflightInput(); };
-    p.screenAllowed = [] { return Permissions::preflightScreen(); };
-    p.loginItemEnabled = [] { return LoginItem::enabled(); };
-    p.setLoginItem = [](bool on) { return LoginItem::set(on); };
-    p.idleSeconds = [] { return IdleTime::seconds(); };
-    p.frontmostApp = [] { return FrontmostApp::name(); };
-    p.capture = [] { return ScreenGrabber::capture(); };
-    p.notify = [](const QString &title, const QString &body) { Notifier::send(title, body); };
-    return p;
-}
 
 AppModel::Launch AppModel::Launch::fromPreferences()
 {
@@ -47,26 +25,16 @@ AppModel::Launch AppModel::Launch::fromPreferences()
 }
 
 AppModel::AppModel(Platform platform, Launch launch, QObject *parent)
-    : QObject(parent), m_platform(std::move(platform))
+    : QObject(parent), m_platform(std::move(platform)), m_now(m_platform.clock())
 {
-    // 1. Published state.
-    m_snapshot = TrackingStore::load();
-    m_now = m_platform.clock();
-    m_inputAllowed = m_platform.inputAllowed();
-    m_inputWasAllowed = m_inputAllowed;
-    m_screenAllowed = m_platform.screenAllowed();
-    m_pulse = QList<double>(pulseLength, 0.0);
-
-    // 2. Preferences, without their side effects.
-    m_pulseMark = 0;
-    const double goal = Preferences::value(u"pref.dayGoalHours"_s, 0.0).toDouble();
-    m_dayGoalHours = goal >= 1.0 && std::isfinite(goal) ? goal : 8.0;
-    m_notifyGoal = Preferences::value(u"pref.notifyGoal"_s, false).toBool();
-    m_notifyIdle = Preferences::value(u"pref.notifyIdle"_s, false).toBool();
-    m_launchAtLogin = m_platform.loginItemEnabled();
-
-    // 3. Private state.
-    m_lastSample = m_lastShot = m_usageStart = m_now;
+    // 1.-3. The parts, with their state from the store, the preferences and the desktop.
+    m_settings = std::make_unique<Settings>(m_platform);
+    m_timer = std::make_unique<LocalTimer>();
+    m_devices = std::make_unique<DeviceLookup>();
+    m_session = std::make_unique<Session>(*m_timer);
+    m_sync = std::make_unique<SyncEngine>(*m_session, *m_timer, *m_devices, m_now);
+    m_activity = std::make_unique<ActivityRecorder>(m_platform, *m_settings, *m_session, *m_timer, *m_devices, m_now);
+    connectParts();
 
     // 4. The one-second ticker; it dies with the model.
     if (m_platform.runTicker) {
@@ -82,77 +50,154 @@ AppModel::AppModel(Platform platform, Launch launch, QObject *parent)
     // 6. Changes made by zimbrel-control (and our own saves) come back as a signal.
     ChangeSignal::observe(this, SLOT(sharedTimerChanged()));
 
-    // 7. Restore the session.
-    if (const auto token = Keychain::read(u"token"_s)) {
-        m_token = *token;
-        m_signedIn = true;
-        m_userName = Preferences::value(u"user.name"_s).toString();
-        m_userEmail = Preferences::value(u"user.email"_s).toString();
-        m_userRole = Preferences::value(u"user.role"_s).toString();
-        // Runs after start-up has returned, like a task on the main actor.
+    // 7. Restore the session; its refresh runs after start-up has returned.
+    if (m_session->restore())
         QMetaObject::invokeMethod(this, [this] { startRefresh(); }, Qt::QueuedConnection);
-    }
 
     // 8.-10. Launch settings.
     if (launch.demo)
         enterDemo();
     if (launch.screen == u"timer")
-        m_screen = Screen::timer;
+        m_screen = Screen::Timer;
     else if (launch.screen == u"today")
-        m_screen = Screen::today;
+        m_screen = Screen::Today;
     else if (launch.screen == u"settings")
-        m_screen = Screen::settings;
+        m_screen = Screen::Settings;
     if (launch.selftest > 0 && std::isfinite(launch.selftest)) {
         const double seconds = launch.selftest;
-        QMetaObject::invokeMethod(this, [this, seconds] { selfTest(seconds); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, seconds] { fireAndForget(selfTest(seconds), "self-test"); }, Qt::QueuedConnection);
     }
 }
 
 AppModel::~AppModel() = default;
 
+void AppModel::connectParts()
+{
+    connect(m_settings.get(), &Settings::dayGoalHoursChanged, this, &AppModel::dayGoalHoursChanged);
+    connect(m_settings.get(), &Settings::notifyGoalChanged, this, &AppModel::notifyGoalChanged);
+    connect(m_settings.get(), &Settings::notifyIdleChanged, this, &AppModel::notifyIdleChanged);
+    connect(m_settings.get(), &Settings::launchAtLoginChanged, this, &AppModel::launchAtLoginChanged);
+
+    connect(m_timer.get(), &LocalTimer::snapshotChanged, this, &AppModel::snapshotChanged);
+    connect(m_timer.get(), &LocalTimer::snapshotChanged, this, &AppModel::syncTextChanged);
+    connect(m_timer.get(), &LocalTimer::snapshotChanged, this, &AppModel::nowChanged);
+    connect(m_timer.get(), &LocalTimer::projectsChanged, this, &AppModel::projectsChanged);
+    connect(m_timer.get(), &LocalTimer::choiceChanged, this, &AppModel::choiceChanged);
+
+    connect(m_session.get(), &Session::signedInChanged, this, &AppModel::signedInChanged);
+    connect(m_session.get(), &Session::isDemoChanged, this, &AppModel::isDemoChanged);
+    connect(m_session.get(), &Session::isDemoChanged, this, &AppModel::syncTextChanged);
+    connect(m_session.get(), &Session::tokenChanged, this, &AppModel::syncTextChanged);
+    connect(m_session.get(), &Session::userChanged, this, &AppModel::userChanged);
+
+    connect(m_sync.get(), &SyncEngine::syncChanged, this, &AppModel::syncChanged);
+    connect(m_sync.get(), &SyncEngine::syncChanged, this, &AppModel::syncTextChanged);
+    connect(m_sync.get(), &SyncEngine::loadingChanged, this, &AppModel::loadingChanged);
+    connect(m_sync.get(), &SyncEngine::loadErrorChanged, this, &AppModel::loadErrorChanged);
+    connect(m_sync.get(), &SyncEngine::statsChanged, this, &AppModel::statsChanged);
+    connect(m_sync.get(), &SyncEngine::statsChanged, this, &AppModel::nowChanged); // the totals include them
+    connect(m_sync.get(), &SyncEngine::pushPassEnded, this, &AppModel::pushPassEnded);
+    connect(m_sync.get(), &SyncEngine::sessionExpired, this, &AppModel::signOut);
+    connect(m_sync.get(), &SyncEngine::screenshotInterval, m_activity.get(), &ActivityRecorder::setShotMinutes);
+
+    connect(m_activity.get(), &ActivityRecorder::inputAllowedChanged, this, &AppModel::inputAllowedChanged);
+    connect(m_activity.get(), &ActivityRecorder::screenAllowedChanged, this, &AppModel::screenAllowedChanged);
+    connect(m_activity.get(), &ActivityRecorder::lastActivityChanged, this, &AppModel::lastActivityChanged);
+    connect(m_activity.get(), &ActivityRecorder::capturesChanged, this, &AppModel::capturesChanged);
+    connect(m_activity.get(), &ActivityRecorder::capturesChanged, this, &AppModel::syncTextChanged);
+    connect(m_activity.get(), &ActivityRecorder::pulseChanged, this, &AppModel::pulseChanged);
+    connect(m_activity.get(), &ActivityRecorder::lastShotChanged, this, &AppModel::lastShotChanged);
+}
+
 // ---- Ticker and change signal ----
 
 void AppModel::tick(Instant firing)
 {
-    const QDate previousDay = m_now.localDate();
     m_now = firing;
     ++m_ticks;
+    m_activity->advance(firing, m_ticks);
     Q_EMIT nowChanged();
 
-    // After midnight the server's figures describe yesterday: fetch today's,
-    // and keep asking while that fails.
-    const QDate today = firing.localDate();
-    if (m_token && !m_isDemo && m_statsDate && *m_statsDate != today && !m_statsReloading
-        && (today != previousDay || m_ticks % 20 == 0))
-        reloadStats(*m_token);
-
+    m_sync->dayTick(firing, m_ticks);
     if (m_ticks % 60 == 0)
-        heartbeat();
-    if (m_ticks % 20 == 0 && needsSync())
-        syncNow();
-    if (m_ticks % 5 == 0) {
-        setInputAllowed(m_platform.inputAllowed());
-        setScreenAllowed(m_platform.screenAllowed());
-    }
-    pulseTick();
+        fireAndForget(m_activity->heartbeat(), "heartbeat");
+    if (m_ticks % 20 == 0 && m_sync->needsSync())
+        fireAndForget(m_sync->syncNow(), "sync");
+    if (m_ticks % 5 == 0)
+        m_activity->checkPermissions();
+    m_activity->pulseTick();
     if (m_ticks % 15 == 0)
         nudgeTick();
-    captureTick();
+    fireAndForget(m_activity->captureTick(), "capture");
+}
+
+void AppModel::nudgeTick()
+{
+    const Project *p = project();
+    m_activity->nudgeTick(todaySeconds(), p ? p->name : QString());
 }
 
 void AppModel::sharedTimerChanged()
 {
-    reloadAndSync();
+    fireAndForget(reloadAndSync(), "reload");
 }
 
 QCoro::Task<void> AppModel::reloadAndSync()
 {
     // Our own saves come back too; only a change made elsewhere needs a pass.
-    const TrackingSnapshot stored = TrackingStore::load();
-    if (stored == m_snapshot)
+    if (m_timer->reload())
+        co_await m_sync->syncNow();
+}
+
+// ---- Operations that span parts ----
+
+void AppModel::setRunning(bool running)
+{
+    // The stop flush takes the entry and the usage window before the snapshot changes.
+    const Instant now = m_platform.clock();
+    if (!running)
+        m_activity->flushStop(now);
+    m_timer->setRunning(running, now, m_session->isDemo());
+    fireAndForget(m_sync->syncNow(), "sync");
+}
+
+void AppModel::startRefresh()
+{
+    fireAndForget(m_sync->refresh(), "refresh");
+}
+
+QCoro::Task<void> AppModel::signIn(QString email, QString password)
+{
+    QPointer<AppModel> self(this);
+    co_await m_session->signIn(email, password);
+    if (!self)
         co_return;
-    setSnapshot(stored);
-    co_await syncNow();
+    m_sync->startOver();
+    co_await m_sync->refresh();
+}
+
+void AppModel::signOut()
+{
+    if (isRunning())
+        setRunning(false);
+    const int epoch = m_timer->epoch();
+    if (const std::optional<QString> token = m_session->signOut())
+        fireAndForget(m_sync->pushThenLogout(*token, epoch), "sign-out");
+    m_timer->clearChoice();
+    m_sync->setStats(TodayStats{});
+    Q_EMIT syncTextChanged();
+}
+
+void AppModel::enterDemo()
+{
+    // A member's running session ends at this moment; the session keeps it aside.
+    if (isRunning())
+        m_timer->setRunning(false, m_platform.clock(), m_session->isDemo());
+    m_session->enterDemo();
+    m_timer->setProjects(DemoWorkspace::projects());
+    m_sync->setStats(DemoWorkspace::stats());
+    m_timer->selectFirstIfNeeded();
 }
 
 // ---- Self-test ----
@@ -163,7 +208,7 @@ QCoro::Task<void> AppModel::selfTest(double seconds)
     co_await QCoro::sleepFor(m_platform.selfTestDelay);
     if (!self)
         co_return;
-    if (m_signedIn && !m_isDemo && !m_snapshot.isRunning && canStart()) {
+    if (signedIn() && !isDemo() && !isRunning() && canStart()) {
         qCInfo(lcTracking, "selftest: starting");
         setRunning(true);
         // A timer waits at most 2^31 - 1 ms (24.8 days).
@@ -173,166 +218,40 @@ QCoro::Task<void> AppModel::selfTest(double seconds)
         qCInfo(lcTracking, "selftest: stopping");
         setRunning(false);
     } else {
-        qCInfo(lcTracking, "selftest skipped: signedIn=%d running=%d canStart=%d projects=%ld", int(m_signedIn),
-               int(m_snapshot.isRunning), int(canStart()), long(m_projects.size()));
+        qCInfo(lcTracking, "selftest skipped: signedIn=%d running=%d canStart=%d projects=%ld", int(signedIn()),
+               int(isRunning()), int(canStart()), long(projects().size()));
     }
 }
 
-// ---- Preference-backed properties ----
+// ---- Figures ----
 
-void AppModel::setDayGoalHours(double hours)
+double AppModel::sessionSeconds() const
 {
-    if (!std::isfinite(hours) || hours == m_dayGoalHours)
-        return;
-    m_dayGoalHours = hours;
-    Preferences::setValue(u"pref.dayGoalHours"_s, hours);
-    Q_EMIT dayGoalHoursChanged();
+    return snapshot().runningSeconds(m_now);
 }
 
-void AppModel::setNotifyGoal(bool on)
+double AppModel::todaySeconds() const
 {
-    if (on == m_notifyGoal)
-        return;
-    m_notifyGoal = on;
-    Preferences::setValue(u"pref.notifyGoal"_s, on);
-    if (on)
-        Notifier::requestAuthorization();
-    Q_EMIT notifyGoalChanged();
+    if (isDemo())
+        return stats().todaySeconds + snapshot().todaySeconds(m_now);
+    return m_sync->serverToday(m_now) + sessionSeconds() + snapshot().pendingSeconds();
 }
 
-void AppModel::setNotifyIdle(bool on)
+double AppModel::weekSeconds() const
 {
-    if (on == m_notifyIdle)
-        return;
-    m_notifyIdle = on;
-    Preferences::setValue(u"pref.notifyIdle"_s, on);
-    if (on)
-        Notifier::requestAuthorization();
-    Q_EMIT notifyIdleChanged();
+    if (isDemo())
+        return stats().weekSeconds + snapshot().weekSeconds(m_now);
+    return m_sync->serverWeek(m_now) + sessionSeconds() + snapshot().pendingSeconds();
 }
 
-void AppModel::setLaunchAtLogin(bool on)
+QString AppModel::greeting() const
 {
-    m_launchError = m_platform.setLoginItem(on);
-    m_launchAtLogin = m_platform.loginItemEnabled();
-    Q_EMIT launchAtLoginChanged();
-}
-
-// ---- Plain setters ----
-
-void AppModel::setSignedIn(bool v)
-{
-    if (v == m_signedIn)
-        return;
-    m_signedIn = v;
-    Q_EMIT signedInChanged();
-}
-
-void AppModel::setIsDemo(bool v)
-{
-    if (v == m_isDemo)
-        return;
-    m_isDemo = v;
-    Q_EMIT isDemoChanged();
-    Q_EMIT syncTextChanged();
-}
-
-void AppModel::setUser(const QString &name, const QString &email, const QString &role)
-{
-    if (name == m_userName && email == m_userEmail && role == m_userRole)
-        return;
-    m_userName = name;
-    m_userEmail = email;
-    m_userRole = role;
-    Q_EMIT userChanged();
-}
-
-void AppModel::setProjects(QList<Project> projects)
-{
-    if (projects == m_projects)
-        return;
-    m_projects = std::move(projects);
-    Q_EMIT projectsChanged();
-    Q_EMIT choiceChanged();
-}
-
-void AppModel::setStats(TodayStats stats)
-{
-    m_stats = std::move(stats);
-    Q_EMIT statsChanged();
-    Q_EMIT nowChanged(); // the day and week totals include the server's figures
-}
-
-void AppModel::setLoading(bool v)
-{
-    if (v == m_loading)
-        return;
-    m_loading = v;
-    Q_EMIT loadingChanged();
-}
-
-void AppModel::setLoadError(std::optional<QString> error)
-{
-    if (error == m_loadError)
-        return;
-    m_loadError = std::move(error);
-    Q_EMIT loadErrorChanged();
-}
-
-void AppModel::setSnapshot(TrackingSnapshot snapshot)
-{
-    if (snapshot == m_snapshot)
-        return;
-    m_snapshot = std::move(snapshot);
-    Q_EMIT snapshotChanged();
-    Q_EMIT syncTextChanged();
-    Q_EMIT nowChanged();
-}
-
-void AppModel::setSync(SyncState state)
-{
-    if (state == m_sync)
-        return;
-    m_sync = std::move(state);
-    Q_EMIT syncChanged();
-    Q_EMIT syncTextChanged();
-}
-
-void AppModel::setInputAllowed(bool v)
-{
-    if (v == m_inputAllowed)
-        return;
-    m_inputAllowed = v;
-    Q_EMIT inputAllowedChanged();
-}
-
-void AppModel::setScreenAllowed(bool v)
-{
-    if (v == m_screenAllowed)
-        return;
-    m_screenAllowed = v;
-    Q_EMIT screenAllowedChanged();
-}
-
-void AppModel::setLastActivity(std::optional<double> v)
-{
-    m_lastActivity = v;
-    Q_EMIT lastActivityChanged();
-}
-
-void AppModel::setCaptures(int v)
-{
-    if (v == m_captures)
-        return;
-    m_captures = v;
-    Q_EMIT capturesChanged();
-    Q_EMIT syncTextChanged();
-}
-
-void AppModel::setPulse(QList<double> pulse)
-{
-    m_pulse = std::move(pulse);
-    Q_EMIT pulseChanged();
+    const int hour = m_now.toDateTime().time().hour();
+    if (hour >= 18)
+        return u"Good evening"_s;
+    if (hour >= 12)
+        return u"Good afternoon"_s;
+    return u"Good morning"_s;
 }
 
 void AppModel::setScreen(Screen screen)
@@ -348,18 +267,13 @@ void AppModel::setScreen(Screen screen)
 QVariantList AppModel::projectsForView() const
 {
     QVariantList list;
-    for (const Project &p : m_projects) {
+    for (const Project &p : projects()) {
         QVariantList tasks;
         for (const WorkTask &t : p.tasks)
             tasks.append(QVariantMap{{u"id"_s, t.id}, {u"name"_s, t.name}});
         list.append(QVariantMap{{u"id"_s, p.id}, {u"name"_s, p.name}, {u"tasks"_s, tasks}});
     }
     return list;
-}
-
-void AppModel::setProjectIDText(const QString &id)
-{
-    chooseProject(id);
 }
 
 void AppModel::setTaskIDText(const QString &id)
@@ -370,34 +284,35 @@ void AppModel::setTaskIDText(const QString &id)
 
 QVariantMap AppModel::statsForView() const
 {
+    const TodayStats &s = stats();
     return {
-        {u"tracked"_s, m_stats.tracked},
-        {u"meeting"_s, m_stats.meeting},
-        {u"productive"_s, m_stats.productive},
-        {u"manual"_s, m_stats.manual},
-        {u"productivePercent"_s, m_stats.productivePercent},
-        {u"start"_s, m_stats.start},
-        {u"end"_s, m_stats.end},
-        {u"todaySeconds"_s, m_stats.todaySeconds},
-        {u"weekSeconds"_s, m_stats.weekSeconds},
+        {u"tracked"_s, s.tracked},
+        {u"meeting"_s, s.meeting},
+        {u"productive"_s, s.productive},
+        {u"manual"_s, s.manual},
+        {u"productivePercent"_s, s.productivePercent},
+        {u"start"_s, s.start},
+        {u"end"_s, s.end},
+        {u"todaySeconds"_s, s.todaySeconds},
+        {u"weekSeconds"_s, s.weekSeconds},
     };
 }
 
 QVariant AppModel::lastActivityForView() const
 {
-    return m_lastActivity ? QVariant(*m_lastActivity) : QVariant();
+    return lastActivity() ? QVariant(*lastActivity()) : QVariant();
 }
 
 QVariantList AppModel::pulseForView() const
 {
     QVariantList list;
-    list.reserve(m_pulse.size());
-    for (double v : m_pulse)
+    list.reserve(pulse().size());
+    for (double v : pulse())
         list.append(v);
     return list;
 }
 
 QDateTime AppModel::lastShotAtDateTime() const
 {
-    return m_lastShotAt ? m_lastShotAt->toDateTime() : QDateTime();
+    return lastShotAt() ? lastShotAt()->toDateTime() : QDateTime();
 }

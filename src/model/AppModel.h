@@ -1,9 +1,14 @@
 #pragma once
 
-#include "ActivityMonitor.h"
+#include "ActivityRecorder.h"
+#include "DeviceLookup.h"
 #include "Instant.h"
+#include "LocalTimer.h"
+#include "Platform.h"
 #include "Project.h"
-#include "ScreenGrabber.h"
+#include "Session.h"
+#include "Settings.h"
+#include "SyncEngine.h"
 #include "SyncState.h"
 #include "TodayStats.h"
 #include "TrackingSnapshot.h"
@@ -12,18 +17,20 @@
 #include <QDateTime>
 #include <QImage>
 #include <QObject>
-#include <QPointer>
 #include <QTimer>
 #include <QVariantList>
 
-#include <chrono>
-#include <functional>
+#include <memory>
 #include <optional>
 
-// The one model of the app: session, timer, sync with the server and the
-// background work of a running timer. Lives on the main thread; server work
-// runs as coroutines that resume there, so nothing needs a lock. Every tick
-// goes through tick(firingTime), which tests call with chosen instants.
+// The one model of the app, composed of its parts: Settings (preferences),
+// LocalTimer (the stored timer and the choice), Session (token, member,
+// demo), SyncEngine (the exchange with the server) and ActivityRecorder (the
+// background work of a running timer). It builds them, owns the one-second
+// ticker and routes each tick; the views bind to the properties below. Lives
+// on the main thread; server work runs as coroutines that resume there, so
+// nothing needs a lock. Every tick goes through tick(firingTime), which tests
+// call with chosen instants.
 class AppModel : public QObject {
     Q_OBJECT
 
@@ -61,28 +68,18 @@ class AppModel : public QObject {
     Q_PROPERTY(double todaySeconds READ todaySeconds NOTIFY nowChanged)
     Q_PROPERTY(double weekSeconds READ weekSeconds NOTIFY nowChanged)
     Q_PROPERTY(QString greeting READ greeting NOTIFY nowChanged)
+    // The parts, for views that bind to one of them directly.
+    Q_PROPERTY(QObject *settings READ settingsPart CONSTANT)
+    Q_PROPERTY(QObject *session READ sessionPart CONSTANT)
+    Q_PROPERTY(QObject *sync READ syncPart CONSTANT)
+    Q_PROPERTY(QObject *activity READ activityPart CONSTANT)
+    Q_PROPERTY(QObject *timer READ timerPart CONSTANT)
 
 public:
-    enum class Screen { timer, today, settings };
+    enum class Screen { Timer, Today, Settings };
     Q_ENUM(Screen)
 
-    // What the model asks of the desktop. The defaults are the real services;
-    // tests replace what cannot happen here (ten idle minutes, a chosen clock).
-    struct Platform {
-        std::function<Instant()> clock;
-        std::function<bool()> inputAllowed;
-        std::function<bool()> screenAllowed;
-        std::function<bool()> loginItemEnabled;
-        std::function<std::optional<QString>(bool)> setLoginItem;
-        std::function<double()> idleSeconds;
-        std::function<QString()> frontmostApp;
-        std::function<QCoro::Task<std::optional<ScreenShot>>()> capture;
-        std::function<void(const QString &, const QString &)> notify;
-        bool runTicker = true;
-        std::chrono::milliseconds selfTestDelay{6000};
-
-        static Platform system();
-    };
+    using Platform = ::Platform;
 
     // Launch settings: from the command line, else the preferences file.
     struct Launch {
@@ -97,81 +94,88 @@ public:
                       QObject *parent = nullptr);
     ~AppModel() override;
 
+    // ---- The parts ----
+    Settings &settings() { return *m_settings; }
+    LocalTimer &timer() { return *m_timer; }
+    Session &session() { return *m_session; }
+    SyncEngine &syncEngine() { return *m_sync; }
+    ActivityRecorder &activity() { return *m_activity; }
+
     // ---- State ----
-    bool signedIn() const { return m_signedIn; }
-    bool isDemo() const { return m_isDemo; }
-    QString userName() const { return m_userName; }
-    QString userEmail() const { return m_userEmail; }
-    QString userRole() const { return m_userRole; }
-    const QList<Project> &projects() const { return m_projects; }
-    std::optional<QString> projectID() const { return m_projectID; }
-    std::optional<QString> taskID() const { return m_taskID; }
-    void setProjectID(std::optional<QString> id);
+    bool signedIn() const { return m_session->signedIn(); }
+    bool isDemo() const { return m_session->isDemo(); }
+    QString userName() const { return m_session->userName(); }
+    QString userEmail() const { return m_session->userEmail(); }
+    QString userRole() const { return m_session->userRole(); }
+    const QList<Project> &projects() const { return m_timer->projects(); }
+    std::optional<QString> projectID() const { return m_timer->projectID(); }
+    std::optional<QString> taskID() const { return m_timer->taskID(); }
+    void setProjectID(std::optional<QString> id) { m_timer->setProjectID(std::move(id)); }
     // The view assigns the task directly, then calls syncLabels(true).
-    void setTaskID(std::optional<QString> id);
-    const TodayStats &stats() const { return m_stats; }
-    bool loading() const { return m_loading; }
-    std::optional<QString> loadError() const { return m_loadError; }
-    const TrackingSnapshot &snapshot() const { return m_snapshot; }
-    bool isRunning() const { return m_snapshot.isRunning; }
-    bool isPrivate() const { return m_snapshot.isPrivate; }
+    void setTaskID(std::optional<QString> id) { m_timer->setTaskID(std::move(id)); }
+    const TodayStats &stats() const { return m_sync->stats(); }
+    bool loading() const { return m_sync->loading(); }
+    std::optional<QString> loadError() const { return m_sync->loadError(); }
+    const TrackingSnapshot &snapshot() const { return m_timer->snapshot(); }
+    bool isRunning() const { return m_timer->isRunning(); }
+    bool isPrivate() const { return m_timer->snapshot().isPrivate; }
     Instant now() const { return m_now; }
     Screen screen() const { return m_screen; }
     void setScreen(Screen screen);
-    SyncState sync() const { return m_sync; }
-    bool inputAllowed() const { return m_inputAllowed; }
-    bool screenAllowed() const { return m_screenAllowed; }
-    std::optional<double> lastActivity() const { return m_lastActivity; }
-    int captures() const { return m_captures; }
-    const QList<double> &pulse() const { return m_pulse; }
-    QImage lastShotImage() const { return m_lastShotImage; }
-    std::optional<Instant> lastShotAt() const { return m_lastShotAt; }
-    double dayGoalHours() const { return m_dayGoalHours; }
-    void setDayGoalHours(double hours);
-    bool notifyGoal() const { return m_notifyGoal; }
-    void setNotifyGoal(bool on);
-    bool notifyIdle() const { return m_notifyIdle; }
-    void setNotifyIdle(bool on);
-    bool launchAtLogin() const { return m_launchAtLogin; }
-    std::optional<QString> launchError() const { return m_launchError; }
+    SyncState sync() const { return m_sync->sync(); }
+    bool inputAllowed() const { return m_activity->inputAllowed(); }
+    bool screenAllowed() const { return m_activity->screenAllowed(); }
+    std::optional<double> lastActivity() const { return m_activity->lastActivity(); }
+    int captures() const { return m_activity->captures(); }
+    const QList<double> &pulse() const { return m_activity->pulse(); }
+    QImage lastShotImage() const { return m_activity->lastShotImage(); }
+    std::optional<Instant> lastShotAt() const { return m_activity->lastShotAt(); }
+    double dayGoalHours() const { return m_settings->dayGoalHours(); }
+    void setDayGoalHours(double hours) { m_settings->setDayGoalHours(hours); }
+    bool notifyGoal() const { return m_settings->notifyGoal(); }
+    void setNotifyGoal(bool on) { m_settings->setNotifyGoal(on); }
+    bool notifyIdle() const { return m_settings->notifyIdle(); }
+    void setNotifyIdle(bool on) { m_settings->setNotifyIdle(on); }
+    bool launchAtLogin() const { return m_settings->launchAtLogin(); }
+    std::optional<QString> launchError() const { return m_settings->launchError(); }
     // Switches the login item and reads the real status back.
-    Q_INVOKABLE void setLaunchAtLogin(bool on);
+    Q_INVOKABLE void setLaunchAtLogin(bool on) { m_settings->setLaunchAtLogin(on); }
 
     // Private state that tests and the background work read.
-    std::optional<QString> token() const { return m_token; }
-    bool syncing() const { return m_syncing; }
-    bool capturing() const { return m_capturing; }
+    std::optional<QString> token() const { return m_session->token(); }
+    bool syncing() const { return m_sync->syncing(); }
+    bool capturing() const { return m_activity->capturing(); }
     int ticks() const { return m_ticks; }
-    double shotMinutes() const { return m_shotMinutes; }
-    std::optional<QString> usageApp() const { return m_usageApp; }
-    Instant lastShot() const { return m_lastShot; }
-    Instant lastSample() const { return m_lastSample; }
-    ActivityMonitor &monitor() { return m_monitor; }
+    double shotMinutes() const { return m_activity->shotMinutes(); }
+    std::optional<QString> usageApp() const { return m_activity->usageApp(); }
+    Instant lastShot() const { return m_activity->lastShot(); }
+    Instant lastSample() const { return m_activity->lastSample(); }
+    ActivityMonitor &monitor() { return m_activity->monitor(); }
 
     // ---- Timer control ----
-    const Project *project() const;
-    const WorkTask *task() const;
-    bool canStart() const;
-    Q_INVOKABLE void chooseProject(const QString &projectID);
-    void choose(const Project &project);
-    void selectFirstIfNeeded();
-    void syncLabels(bool save);
+    const Project *project() const { return m_timer->project(); }
+    const WorkTask *task() const { return m_timer->task(); }
+    bool canStart() const { return m_timer->canStart(); }
+    Q_INVOKABLE void chooseProject(const QString &projectID) { m_timer->chooseProject(projectID); }
+    void choose(const Project &project) { m_timer->choose(project); }
+    void selectFirstIfNeeded() { m_timer->selectFirstIfNeeded(); }
+    void syncLabels(bool save) { m_timer->syncLabels(save); }
     Q_INVOKABLE void setRunning(bool running);
-    Q_INVOKABLE void toggleRunning() { setRunning(!m_snapshot.isRunning); }
+    Q_INVOKABLE void toggleRunning() { setRunning(!isRunning()); }
     // The private switch of the timer screen: written straight to the store.
-    Q_INVOKABLE void setPrivate(bool on);
-    void resetLocalTimer();
+    Q_INVOKABLE void setPrivate(bool on) { m_timer->setPrivate(on); }
+    void resetLocalTimer() { m_timer->reset(); }
     double sessionSeconds() const;
     double todaySeconds() const;
     double weekSeconds() const;
     QString greeting() const;
 
     // ---- Sync engine ----
-    bool needsSync() const;
-    QCoro::Task<void> syncNow();
-    QCoro::Task<void> refresh();
+    bool needsSync() const { return m_sync->needsSync(); }
+    QCoro::Task<void> syncNow() { return m_sync->syncNow(); }
+    QCoro::Task<void> refresh() { return m_sync->refresh(); }
     Q_INVOKABLE void startRefresh();
-    QString syncText() const;
+    QString syncText() const { return m_sync->syncText(m_activity->captures()); }
 
     // ---- Session ----
     // Throws APIError with the sentence the login screen shows.
@@ -181,13 +185,11 @@ public:
 
     // ---- Ticks ----
     void tick(Instant firing);
-    QCoro::Task<void> heartbeat();
-    void pulseTick();
+    QCoro::Task<void> heartbeat() { return m_activity->heartbeat(); }
+    void pulseTick() { m_activity->pulseTick(); }
     void nudgeTick();
-    QCoro::Task<void> captureTick();
-    QCoro::Task<void> sampleActivity(QString token, std::optional<qint64> device, std::optional<qint64> entry,
-                                     Instant until);
-    std::optional<double> nextShotIn() const;
+    QCoro::Task<void> captureTick() { return m_activity->captureTick(); }
+    std::optional<double> nextShotIn() const { return m_activity->nextShotIn(); }
 
     // Starts and stops one real session after `seconds`, for end-to-end checks.
     QCoro::Task<void> selfTest(double seconds);
@@ -223,103 +225,39 @@ private Q_SLOTS:
     void sharedTimerChanged();
 
 private:
-    // Setters that notify observers only on a real change.
-    void setSignedIn(bool v);
-    void setIsDemo(bool v);
-    void setUser(const QString &name, const QString &email, const QString &role);
-    void setProjects(QList<Project> projects);
-    void setStats(TodayStats stats);
-    void setLoading(bool v);
-    void setLoadError(std::optional<QString> error);
-    void setSnapshot(TrackingSnapshot snapshot);
-    void setSync(SyncState state);
-    void setInputAllowed(bool v);
-    void setScreenAllowed(bool v);
-    void setLastActivity(std::optional<double> v);
-    void setCaptures(int v);
-    void setPulse(QList<double> pulse);
-
-    // The device identifier, or nothing when the lookup fails. Lookups run one
-    // at a time, so concurrent first calls register the device only once.
-    QCoro::Task<std::optional<qint64>> knownDevice(QString token);
-    // The push pass for the session of `token`, on the local timer as it was
-    // at `epoch`; a reset since then (another member) ends it.
-    QCoro::Task<void> pushChanges(QString token, int epoch);
-    QCoro::Task<void> adoptServerTimer(QString token);
-    QCoro::Task<void> reloadStats(QString token);
-    QCoro::Task<void> signOutPush(QString token, int epoch);
-    QCoro::Task<void> stopFlush(QString token, std::optional<qint64> entry, Instant stopAt);
+    // Forwards the parts' change signals as the model's own.
+    void connectParts();
     QCoro::Task<void> reloadAndSync();
-    // Posts one activity sample of counts already drained from the monitor.
-    QCoro::Task<void> sendSample(QString token, std::optional<qint64> device, std::optional<qint64> entry,
-                                 InputCounts counts, double elapsed, Instant until);
-    void closeUsageWindow();
-    // The server's day and week figures, or 0 once the day or week they describe has passed.
-    double serverToday() const;
-    double serverWeek() const;
 
     // View adapters.
     QVariantList projectsForView() const;
-    QString projectIDText() const { return m_projectID.value_or(QString()); }
-    void setProjectIDText(const QString &id);
-    QString taskIDText() const { return m_taskID.value_or(QString()); }
+    QString projectIDText() const { return projectID().value_or(QString()); }
+    void setProjectIDText(const QString &id) { chooseProject(id); }
+    QString taskIDText() const { return taskID().value_or(QString()); }
     void setTaskIDText(const QString &id);
     QVariantMap statsForView() const;
-    QString loadErrorText() const { return m_loadError.value_or(QString()); }
+    QString loadErrorText() const { return loadError().value_or(QString()); }
     QDateTime nowDateTime() const { return m_now.toDateTime(); }
     QVariant lastActivityForView() const;
     QVariantList pulseForView() const;
     QDateTime lastShotAtDateTime() const;
-    QString launchErrorText() const { return m_launchError.value_or(QString()); }
+    QString launchErrorText() const { return launchError().value_or(QString()); }
+    QObject *settingsPart() const { return m_settings.get(); }
+    QObject *sessionPart() const { return m_session.get(); }
+    QObject *syncPart() const { return m_sync.get(); }
+    QObject *activityPart() const { return m_activity.get(); }
+    QObject *timerPart() const { return m_timer.get(); }
 
     Platform m_platform;
-
-    // Published state.
-    bool m_signedIn = false;
-    bool m_isDemo = false;
-    QString m_userName;
-    QString m_userEmail;
-    QString m_userRole;
-    QList<Project> m_projects;
-    std::optional<QString> m_projectID;
-    std::optional<QString> m_taskID;
-    TodayStats m_stats;
-    bool m_loading = false;
-    std::optional<QString> m_loadError;
-    TrackingSnapshot m_snapshot;
     Instant m_now;
-    Screen m_screen = Screen::timer;
-    SyncState m_sync;
-    bool m_inputAllowed = false;
-    bool m_screenAllowed = false;
-    std::optional<double> m_lastActivity;
-    int m_captures = 0;
-    QList<double> m_pulse;
-    QImage m_lastShotImage;
-    std::optional<Instant> m_lastShotAt;
-    qint64 m_pulseMark = 0;
-    double m_dayGoalHours = 8.0;
-    bool m_notifyGoal = false;
-    bool m_notifyIdle = false;
-    bool m_launchAtLogin = false;
-    std::optional<QString> m_launchError;
-
-    // Private state.
-    bool m_idleNotified = false;
-    ActivityMonitor m_monitor;
-    Instant m_lastSample;
-    Instant m_lastShot;
-    std::optional<QString> m_usageApp;
-    Instant m_usageStart;
-    double m_shotMinutes = 3.0;
-    bool m_capturing = false;
-    std::optional<QString> m_token;
-    QTimer m_ticker;
-    bool m_syncing = false;
+    Screen m_screen = Screen::Timer;
     int m_ticks = 0;
-    bool m_inputWasAllowed = false;
-    bool m_deviceLookup = false;
-    int m_localEpoch = 0;                // grows with every reset of the local timer
-    std::optional<QDate> m_statsDate;    // the local day the server's figures describe
-    bool m_statsReloading = false;
+    QTimer m_ticker;
+    // In the order they depend on each other; destroyed the other way round.
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<LocalTimer> m_timer;
+    std::unique_ptr<DeviceLookup> m_devices;
+    std::unique_ptr<Session> m_session;
+    std::unique_ptr<SyncEngine> m_sync;
+    std::unique_ptr<ActivityRecorder> m_activity;
 };

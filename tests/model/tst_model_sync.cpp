@@ -8,6 +8,35 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+// Files of this process may not grow past 64 bytes while it lives, as on a full disk.
+class FullDisk {
+public:
+    FullDisk()
+    {
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        struct rlimit tiny = m_old;
+        tiny.rlim_cur = 64;
+        ::setrlimit(RLIMIT_FSIZE, &tiny);
+    }
+    ~FullDisk() { ::setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    struct rlimit m_old {};
+};
+
+// How many starts the server received for one session.
+int startsOf(const ModelFixture &f, const QString &session)
+{
+    int starts = 0;
+    for (const auto &r : f.server.requests(u"time/start"_s))
+        if (r.json().value("client_session_id"_L1).toString() == session)
+            ++starts;
+    return starts;
+}
+} // namespace
+
 class TestModelSync : public QObject {
     Q_OBJECT
 
@@ -106,6 +135,7 @@ private Q_SLOTS:
         slowStart.delayMs = 400;
         f.server.scriptOnce(u"time/start"_s, slowStart);
         model->setRunning(true); // the first start goes out and waits
+        const QString first = *TrackingStore::load().sessionID;
         QVERIFY(TestEnv::waitFor([&] { return f.server.count(u"time/start"_s) == 1; }));
         f.clock = f.clock.addSeconds(5);
         model->setRunning(false);
@@ -114,15 +144,136 @@ private Q_SLOTS:
         ModelFixture::settle(*model);
         QVERIFY(TestEnv::waitFor([&] { return !model->syncing(); }, 10000));
         QVERIFY(TrackingStore::load().entryID != std::optional<qint64>(555));
+        // The late answer belongs to the stopped session: its queued stop closes that entry.
+        QCOMPARE(TrackingStore::load().pending->first().entryID, std::optional<qint64>(555));
 
-        // The next pass sends the first session's start and stop, then the second start.
+        // The next pass sends the first session's stop only, then the second start.
         ModelFixture::syncAll(*model);
         const TrackingSnapshot s = TrackingStore::load();
         QCOMPARE(*s.sessionID, second);
         QVERIFY(s.startSynced == true);
         QVERIFY(s.entryID && *s.entryID != 555);
         QVERIFY(s.pending->isEmpty());
-        QCOMPARE(f.timerRequests(), (QStringList{u"time/start"_s, u"time/start"_s, u"time/stop"_s, u"time/start"_s}));
+        QCOMPARE(f.timerRequests(), (QStringList{u"time/start"_s, u"time/stop"_s, u"time/start"_s}));
+        QCOMPARE(startsOf(f, first), 1);
+        QCOMPARE(f.server.requests(u"time/stop"_s).first().json().value("time_entry_id"_L1).toInteger(), 555);
+    }
+
+    void acceptedStartIsKeptWhenItsStopFails()
+    {
+        ModelFixture f;
+        auto model = f.signedIn();
+        f.queueStopOffline(*model);
+        const QString session = model->snapshot().pending->first().sessionID;
+        f.server.clear();
+        f.server.respond(u"time/stop"_s, 500, QJsonObject{{u"message"_s, u"Entry is locked."_s}});
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"sync failed: Entry is locked."_s));
+        AsyncTest::await(model->syncNow());
+        QCOMPARE(TrackingStore::load().pending->first().startSynced, true);
+
+        // Retried twice more: one start in all, and every stop names its entry.
+        for (int i = 0; i < 2; ++i) {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"sync failed: Entry is locked."_s));
+            AsyncTest::await(model->syncNow());
+        }
+        f.server.script(u"time/stop"_s, {200, R"({"success":true})"});
+        AsyncTest::await(model->syncNow());
+        QCOMPARE(startsOf(f, session), 1);
+        const auto stops = f.server.requests(u"time/stop"_s);
+        QCOMPARE(stops.size(), 4);
+        for (const auto &stop : stops)
+            QCOMPARE(stop.json().value("time_entry_id"_L1).toInteger(), 100);
+        QVERIFY(TrackingStore::load().pending->isEmpty());
+    }
+
+    void acceptedStartThatCannotBeSavedFailsThePass()
+    {
+        ModelFixture f;
+        auto model = f.signedIn();
+        f.offline();
+        model->setRunning(true);
+        ModelFixture::settle(*model);
+        f.online();
+        f.server.clear();
+
+        // The disk is full: the accepted start cannot be written down.
+        {
+            const FullDisk full;
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"snapshot save failed"_s));
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(u"sync failed: The timer state on this computer could not be saved."_s));
+            AsyncTest::await(model->syncNow());
+            QCOMPARE(model->sync(), SyncState::failed(u"The timer state on this computer could not be saved."_s));
+            QVERIFY(TrackingStore::load().startSynced != true);
+            // The ticker's retries do not open more entries on the server.
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"snapshot save failed"_s));
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"sync failed: "_s));
+            AsyncTest::await(model->syncNow());
+        }
+        AsyncTest::await(model->syncNow());
+        QCOMPARE(f.server.count(u"time/start"_s), 1);
+        QVERIFY(TrackingStore::load().startSynced == true);
+        QCOMPARE(TrackingStore::load().entryID, std::optional<qint64>(100));
+        QCOMPARE(model->sync(), SyncState::synced());
+    }
+
+    void leftoverEntryOfAStoppedSessionIsNotAdopted()
+    {
+        ModelFixture f;
+        Instant started;
+        {
+            auto model = f.signedIn();
+            model->setRunning(true);
+            started = *model->snapshot().startedAt;
+            ModelFixture::syncAll(*model);
+            f.clock = f.clock.addSeconds(600);
+            model->setRunning(false);
+            ModelFixture::syncAll(*model);
+            QVERIFY(model->snapshot().pending->isEmpty());
+        }
+        // After a restart the server still reports that session's entry open.
+        const QJsonObject open{{u"is_running"_s, true},
+                               {u"current_entry"_s, QJsonObject{{u"id"_s, 100},
+                                                                {u"started_at"_s, API::iso(started)},
+                                                                {u"project_id"_s, 1}}}};
+        f.server.respond(u"time/current"_s, 200, QJsonObject{{u"success"_s, true}, {u"data"_s, open}});
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"not adopting entry 100"_s));
+        auto model = f.make();
+        QVERIFY(TestEnv::waitFor([&] { return !model->loading() && model->projects().size() == 3; }));
+        ModelFixture::settle(*model);
+        QVERIFY(!model->snapshot().isRunning);
+        QVERIFY(!TrackingStore::load().isRunning);
+
+        // A timer that began after that session is still taken over.
+        const QJsonObject later{{u"is_running"_s, true},
+                                {u"current_entry"_s, QJsonObject{{u"id"_s, 300},
+                                                                 {u"started_at"_s, API::iso(f.clock.addSeconds(60))},
+                                                                 {u"project_id"_s, 1}}}};
+        f.server.respond(u"time/current"_s, 200, QJsonObject{{u"success"_s, true}, {u"data"_s, later}});
+        AsyncTest::await(model->refresh());
+        QVERIFY(model->snapshot().isRunning);
+        QCOMPARE(model->snapshot().entryID, std::optional<qint64>(300));
+    }
+
+    void dayFiguresKeepTheDayTheyWereAskedFor()
+    {
+        ModelFixture f;
+        f.clock = Instant::fromDateTime(QDateTime(QDate(2026, 3, 4), QTime(23, 59, 59)));
+        auto model = f.signedIn();
+        QCOMPARE(model->todaySeconds(), 3600.0);
+
+        // Asked for on the 4th, answered after midnight with the 4th's total.
+        TestServer::Reply late(200, R"({"success":true,"data":{"is_running":false,"today_total_seconds":7200,"this_week_total_seconds":20000}})");
+        late.delayMs = 400;
+        f.server.clear();
+        f.server.scriptOnce(u"time/current"_s, late);
+        auto refreshing = model->refresh();
+        QVERIFY(TestEnv::waitFor([&] { return f.server.count(u"time/current"_s) == 1; }));
+        f.offline(); // the midnight reload cannot get through
+        model->tick(f.clock.addSeconds(2));
+        AsyncTest::await(std::move(refreshing));
+        QCOMPARE(model->todaySeconds(), 0.0);
+        QCOMPARE(model->weekSeconds(), 20000.0); // the same week
     }
 
     void adoptsServerTimerOnlyWhenIdle()

@@ -1,0 +1,220 @@
+#include "LocalTimer.h"
+
+#include "SharedSuite.h"
+#include "TrackingControl.h"
+#include "TrackingLog.h"
+#include "TrackingStore.h"
+
+LocalTimer::LocalTimer(QObject *parent)
+    : QObject(parent), m_snapshot(TrackingStore::load())
+{
+}
+
+bool LocalTimer::stopsQueued(const TrackingSnapshot &snapshot)
+{
+    return snapshot.pending && !snapshot.pending->isEmpty();
+}
+
+bool LocalTimer::startUnsent(const TrackingSnapshot &snapshot)
+{
+    return snapshot.isRunning && snapshot.startSynced != true;
+}
+
+void LocalTimer::setSnapshot(TrackingSnapshot snapshot)
+{
+    if (snapshot == m_snapshot)
+        return;
+    m_snapshot = std::move(snapshot);
+    Q_EMIT snapshotChanged();
+}
+
+void LocalTimer::setProjects(QList<Project> projects)
+{
+    if (projects == m_projects)
+        return;
+    m_projects = std::move(projects);
+    Q_EMIT projectsChanged();
+    Q_EMIT choiceChanged();
+}
+
+void LocalTimer::setProjectID(std::optional<QString> id)
+{
+    if (id == m_projectID)
+        return;
+    m_projectID = std::move(id);
+    Q_EMIT choiceChanged();
+}
+
+void LocalTimer::setTaskID(std::optional<QString> id)
+{
+    if (id == m_taskID)
+        return;
+    m_taskID = std::move(id);
+    Q_EMIT choiceChanged();
+}
+
+void LocalTimer::clearChoice()
+{
+    setProjects({});
+    setProjectID(std::nullopt);
+    setTaskID(std::nullopt);
+}
+
+const Project *LocalTimer::project() const
+{
+    if (!m_projectID)
+        return nullptr;
+    for (const Project &p : m_projects)
+        if (p.id == *m_projectID)
+            return &p;
+    return nullptr;
+}
+
+const WorkTask *LocalTimer::task() const
+{
+    const Project *p = project();
+    if (!p || !m_taskID)
+        return nullptr;
+    for (const WorkTask &t : p->tasks)
+        if (t.id == *m_taskID)
+            return &t;
+    return nullptr;
+}
+
+bool LocalTimer::canStart() const
+{
+    const Project *p = project();
+    return p && (p->tasks.isEmpty() || task());
+}
+
+void LocalTimer::chooseProject(const QString &projectID)
+{
+    for (const Project &p : m_projects) {
+        if (p.id == projectID) {
+            const Project chosen = p; // choose() may not keep a reference into m_projects
+            choose(chosen);
+            return;
+        }
+    }
+}
+
+static std::optional<QString> firstTask(const Project *p)
+{
+    return p && !p->tasks.isEmpty() ? std::optional<QString>(p->tasks.first().id) : std::nullopt;
+}
+
+void LocalTimer::choose(const Project &project)
+{
+    setProjectID(project.id);
+    setTaskID(firstTask(&project));
+    syncLabels(true);
+}
+
+void LocalTimer::selectFirstIfNeeded()
+{
+    if (project() && task())
+        return;
+    if (!project()) {
+        // A running session shows what it runs for, not the first project.
+        const Project *running = nullptr;
+        if (m_snapshot.isRunning && m_snapshot.projectID)
+            for (const Project &p : m_projects)
+                if (p.id == *m_snapshot.projectID)
+                    running = &p;
+        if (running) {
+            setProjectID(running->id);
+            setTaskID(m_snapshot.taskID);
+        } else {
+            setProjectID(m_projects.isEmpty() ? std::nullopt : std::optional<QString>(m_projects.first().id));
+        }
+        if (task())
+            return;
+    }
+    setTaskID(firstTask(project()));
+}
+
+void LocalTimer::chooseAdopted(const std::optional<QString> &projectID, const std::optional<QString> &taskID)
+{
+    if (!projectID)
+        return;
+    for (const Project &p : m_projects) {
+        if (p.id != *projectID)
+            continue;
+        setProjectID(p.id);
+        setTaskID(taskID ? taskID : firstTask(&p));
+        return;
+    }
+}
+
+void LocalTimer::syncLabels(bool save)
+{
+    const Project *p = project();
+    const WorkTask *t = task();
+    const QString projectName = p ? p->name : QString();
+    const QString taskName = t ? t->name : QString();
+    const std::optional<QString> projectID = p ? std::optional<QString>(p->id) : std::nullopt;
+    const std::optional<QString> taskID = t ? std::optional<QString>(t->id) : std::nullopt;
+    const TrackingSnapshot saved = TrackingStore::update([&](TrackingSnapshot &snap) {
+        snap.project = projectName;
+        snap.task = taskName;
+        // A running session keeps the identifiers it was started with.
+        if (!snap.isRunning) {
+            snap.projectID = projectID;
+            snap.taskID = taskID;
+        }
+        return true;
+    });
+    if (save)
+        setSnapshot(saved);
+}
+
+void LocalTimer::setRunning(bool running, Instant now, bool demo)
+{
+    syncLabels(false);
+    setSnapshot(TrackingStore::setRunning(running, now));
+    TrackingControl::reload();
+    // Demo stops are never queued for the server.
+    if (demo)
+        setSnapshot(TrackingStore::clearPending());
+}
+
+void LocalTimer::setPrivate(bool on)
+{
+    setSnapshot(TrackingStore::update([on](TrackingSnapshot &snap) {
+        if (snap.isPrivate == on)
+            return false;
+        snap.isPrivate = on;
+        return true;
+    }));
+}
+
+void LocalTimer::reset()
+{
+    ++m_epoch;
+    TrackingStore::save(TrackingSnapshot{});
+    setSnapshot(TrackingSnapshot{});
+    TrackingControl::reload();
+}
+
+std::optional<TrackingSnapshot> LocalTimer::readStore()
+{
+    const SharedSuite::Document document = SharedSuite::read(SharedSuite::snapshotPath());
+    if (document.state == SharedSuite::Document::State::failed) {
+        qCWarning(lcTracking, "the timer state could not be read: %s", qUtf8Printable(document.error));
+        return std::nullopt;
+    }
+    return TrackingStore::load();
+}
+
+bool LocalTimer::reload()
+{
+    std::optional<TrackingSnapshot> stored = readStore();
+    if (!stored) {
+        qCWarning(lcTracking, "kept the timer state shown until the stored one can be read");
+        return false;
+    }
+    if (*stored == m_snapshot)
+        return false;
+    setSnapshot(std::move(*stored));
+    return true;
+}
