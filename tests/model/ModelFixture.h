@@ -19,6 +19,7 @@ struct ModelFixture {
     TestServer server;
     Instant clock = Instant::fromDateTime(QDateTime(QDate(2026, 3, 4), QTime(10, 0)));
     double idleSeconds = 0;
+    bool inputAllowed = false;
     QString frontmost = QStringLiteral("xterm");
     std::optional<ScreenShot> shot;
     int captureCalls = 0;
@@ -40,7 +41,7 @@ struct ModelFixture {
         AppModel::Platform p = AppModel::Platform::system();
         p.runTicker = false;
         p.clock = [this] { return clock; };
-        p.inputAllowed = [] { return false; };
+        p.inputAllowed = [this] { return inputAllowed; };
         p.screenAllowed = [] { return true; };
         p.idleSeconds = [this] { return idleSeconds; };
         p.frontmostApp = [this] { return frontmost; };

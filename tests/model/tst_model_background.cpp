@@ -350,6 +350,25 @@ private Q_SLOTS:
         QCOMPARE(f.captureCalls, 0);
     }
 
+    void inputTapThatCouldNotStartIsRetried()
+    {
+        ModelFixture f;
+        f.inputAllowed = true; // granted from launch on
+        auto model = f.make({true, {}, 0});
+        const QByteArray display = qgetenv("DISPLAY");
+        qputenv("DISPLAY", ":987"); // no such display: the tap cannot start
+        model->setRunning(true);
+        tickAt(f, *model, f.clock.addSeconds(1));
+        qputenv("DISPLAY", display);
+        QCOMPARE(model->monitor().strategy(), ActivityMonitor::Strategy::fallback);
+
+        // The permission check every fifth tick tries the tap again.
+        while (model->ticks() % 5 != 0)
+            tickAt(f, *model, f.clock.addSeconds(1));
+        QVERIFY(model->monitor().tap());
+        type(*model, 3);
+    }
+
     void heartbeatsEveryMinuteWhileSynced()
     {
         ModelFixture f;

@@ -1,13 +1,26 @@
 // Start-up, preferences, sign-in, sign-out, the demo, the self-test, and the
 // model following zimbrel-control.
 #include "DemoWorkspace.h"
+#include "KeptTimers.h"
+#include "LocalTimer.h"
 #include "ModelFixture.h"
 #include "Preferences.h"
 
 #include <QJsonObject>
+#include <QFileInfo>
 #include <QProcess>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
+
+namespace {
+int modeOf(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+} // namespace
 
 class TestModelSession : public QObject {
     Q_OBJECT
@@ -204,6 +217,63 @@ private Q_SLOTS:
         ModelFixture::settle(*model);
         QCOMPARE(f.server.requests().size(), 0);
         QCOMPARE(TrackingStore::load(), TrackingSnapshot{});
+    }
+
+    void demoKeepsTheMembersRunningSession()
+    {
+        ModelFixture f;
+        {
+            auto model = f.signedIn(u"Member@Example.com"_s);
+            model->setRunning(true);
+            ModelFixture::syncAll(*model);
+            QVERIFY(model->snapshot().startSynced == true);
+        }
+        // The next launch goes into the demo over the restored session: the
+        // member's session is stopped now and kept aside, not deleted.
+        f.clock = f.clock.addSeconds(300);
+        auto model = f.make({true, {}, 0});
+        QVERIFY(model->isDemo());
+        QVERIFY(!model->snapshot().isRunning);
+        QVERIFY(!LocalTimer::stopsQueued(TrackingStore::load()));
+        QCOMPARE(modeOf(KeptTimers::path()), 0600);
+        QCOMPARE(modeOf(QFileInfo(KeptTimers::path()).absolutePath()), 0700);
+        model->setRunning(true);
+        model->setRunning(false);
+        model->signOut();
+        ModelFixture::settle(*model);
+
+        // Back, and sent, when the same member signs in again.
+        f.server.clear();
+        AsyncTest::await(model->signIn(u"member@example.COM"_s, u"secret"_s));
+        ModelFixture::syncAll(*model);
+        QCOMPARE(f.timerRequests(), QStringList{u"time/stop"_s});
+        QCOMPARE(f.server.last(u"time/stop"_s)->json().value("time_entry_id"_L1).toInteger(), 100);
+        QVERIFY(TrackingStore::load().pending->isEmpty());
+        QVERIFY(!KeptTimers::take(u"member@example.com"_s));
+    }
+
+    void demoAfterOfflineSignOutKeepsTheQueue()
+    {
+        ModelFixture f;
+        auto model = f.signedIn();
+        f.queueStopOffline(*model);
+        f.offline();
+        model->signOut();
+        ModelFixture::settle(*model);
+        model->enterDemo(); // the button of the login screen
+        QVERIFY(!LocalTimer::stopsQueued(TrackingStore::load()));
+        model->signOut();
+
+        // Someone else signs in meanwhile: the first member's stop stays aside.
+        f.online();
+        AsyncTest::await(model->signIn(u"other@example.com"_s, u"secret"_s));
+        ModelFixture::settle(*model);
+        model->signOut();
+        ModelFixture::settle(*model);
+        f.server.clear();
+        AsyncTest::await(model->signIn(u"member@example.com"_s, u"secret"_s));
+        ModelFixture::syncAll(*model);
+        QCOMPARE(f.timerRequests(), (QStringList{u"time/start"_s, u"time/stop"_s}));
     }
 
     void runningSessionKeepsItsProjectAtLaunch()
