@@ -3,9 +3,12 @@
 #include "AppModel.h"
 #include "LaunchOptions.h"
 #include "TrackingLog.h"
+#include "UiSetup.h"
+#include "ViewsSetup.h"
 
 #include <QCoroTask>
 #include <QGuiApplication>
+#include <QQmlApplicationEngine>
 #include <QTextStream>
 
 #include <cstdio>
@@ -72,9 +75,19 @@ int main(int argc, char **argv)
         API::setBaseURL(*options.server);
 
     AppModel model(AppModel::Platform::system(), options.launch);
-    if (options.email)
-        signInFromStdin(&model, *options.email);
-    else
-        announce(model);
+    if (options.headless) {
+        if (options.email)
+            signInFromStdin(&model, *options.email);
+        else
+            announce(model);
+        return app.exec();
+    }
+
+    QQmlApplicationEngine engine;
+    UiSetup::prepare(engine);
+    ViewsSetup::registerWith(engine, &model);
+    engine.load(QUrl(u"qrc:/qt/qml/Zimbrel/App/Main.qml"_s));
+    if (engine.rootObjects().isEmpty())
+        return 1;
     return app.exec();
 }
