@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Prints the CPU time and resident memory of zimbrel over a headless tracking
-# session (default ten minutes) with a one-minute screenshot interval, against
-# the loopback test server on the private test desktop (1440 x 900).
+# Prints the CPU time, wake-ups and resident memory of zimbrel over a headless
+# tracking session (default ten minutes) with a one-minute screenshot
+# interval, against the loopback test server on the private test desktop
+# (1440 x 900). CPU share and wake-ups are also given for the steady part of
+# the run, from 20 s after launch (signed in, tracking) to its end.
 #   bash bench/app/tracking-run.sh [SECONDS]
+# Wake-ups are the context switches (voluntary and not) of all the process's
+# threads, from /proc/PID/task/*/status.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-600}
-B=build-bench
+B=${BENCH_BUILD:-build-bench}
 cmake -S . -B $B -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build $B -j2 --target zimbrel zimbrel-test-server >/dev/null
 
@@ -22,16 +26,26 @@ xterm -geometry 80x24+100+100 &
 echo secret | $B/src/app/zimbrel --headless --email member@example.com --server "$(cat $work/url)" \
   --selftest $seconds >$work/zimbrel.log 2>&1 &
 app=$!
-sleep $((seconds + 8))
 hz=$(getconf CLK_TCK)
+cputicks() { awk "{print \$14 + \$15}" /proc/$app/stat; }
+switches() { cat /proc/$app/task/*/status 2>/dev/null | awk "/ctxt_switches/ {s += \$2} END {print s}"; }
+sleep 20
+steady_cpu=$(cputicks); steady_sw=$(switches); steady_at=$(date +%s.%N)
+sleep $((seconds + 8 - 20))
+end_cpu=$(cputicks); end_sw=$(switches); end_at=$(date +%s.%N)
 read -r utime stime < <(awk "{print \$14, \$15}" /proc/$app/stat)
 rss=$(awk "/VmRSS/ {print \$2}" /proc/$app/status)
 hwm=$(awk "/VmHWM/ {print \$2}" /proc/$app/status)
+threads=$(ls /proc/$app/task | wc -l)
 kill $app
+window=$(echo "$end_at - $steady_at" | bc)
 cpu=$(echo "scale=2; ($utime + $stime) / $hz" | bc)
 printf "tracked            %d s (plus 8 s of start-up and stop)\n" $seconds
 printf "cpu time           %s s (user %s s, system %s s)\n" $cpu $(echo "scale=2; $utime/$hz" | bc) $(echo "scale=2; $stime/$hz" | bc)
-printf "cpu share          %s %%\n" $(echo "scale=3; 100 * ($utime + $stime) / $hz / ($seconds + 8)" | bc)
+printf "cpu share          %s %% over the whole run\n" $(echo "scale=3; 100 * ($utime + $stime) / $hz / ($seconds + 8)" | bc)
+printf "cpu share steady   %s %% (from 20 s on)\n" $(echo "scale=3; 100 * ($end_cpu - $steady_cpu) / $hz / $window" | bc)
+printf "wake-ups steady    %s a second (%d context switches in %.0f s, %d threads at the end)\n" \
+  $(echo "scale=2; ($end_sw - $steady_sw) / $window" | bc) $((end_sw - steady_sw)) $window $threads
 printf "resident memory    %d KiB at the end, %d KiB peak\n" $rss $hwm
 printf "screenshots        %d uploaded\n" $(grep -c "^POST screenshots/upload" $work/server.log)
 printf "activity samples   %d\n" $(grep -c "^POST activity/logs" $work/server.log)

@@ -13,12 +13,6 @@ class LocalTimer;
 // whose local timer the stored snapshot is.
 class Session : public QObject {
     Q_OBJECT
-    Q_PROPERTY(bool signedIn READ signedIn NOTIFY signedInChanged)
-    Q_PROPERTY(bool isDemo READ isDemo NOTIFY isDemoChanged)
-    Q_PROPERTY(QString userName READ userName NOTIFY userChanged)
-    Q_PROPERTY(QString userEmail READ userEmail NOTIFY userChanged)
-    Q_PROPERTY(QString userRole READ userRole NOTIFY userChanged)
-
 public:
     explicit Session(LocalTimer &timer, QObject *parent = nullptr);
 
