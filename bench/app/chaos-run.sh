@@ -42,8 +42,8 @@ while [ $SECONDS -lt $end ]; do
   sleep "$((RANDOM % 4)).$((RANDOM % 10))"
   case $((RANDOM % 10)) in
     0) kill -9 $app 2>/dev/null; wait $app 2>/dev/null; kills=$((kills + 1)); sleep 0.$((RANDOM % 10)); launch ;;
-    *) out=$($B/src/controls/zimbrel-control toggle 2>&1) || true; toggles=$((toggles + 1))
-       case "$out" in *"Start tracking"*) ;; *) started=$((started + 1)) ;; esac ;;
+    *) $B/src/controls/zimbrel-control toggle >/dev/null 2>&1 || true; toggles=$((toggles + 1))
+       case "$($B/src/controls/zimbrel-control status 2>&1)" in *"Start tracking"*) ;; *) started=$((started + 1)) ;; esac ;;
   esac
   launch
 done

@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
@@ -33,6 +34,8 @@ struct Fault {
     qint64 entry = 0; // the entry a start opens (ok, late, drop)
     TestServer::Reply reply;
     bool applied() const { return kind == Kind::ok || kind == Kind::late || kind == Kind::drop; }
+    // The client read the answer: not dropped, nor later than its 20-second time-out.
+    bool answered() const { return kind == Kind::ok || (kind == Kind::late && reply.delayMs < 19000); }
 };
 
 // Answers time/start and time/stop from a queue decided ahead, so the n-th
@@ -65,12 +68,17 @@ public:
                     ++t.startsAccepted;
                     t.open.insert(fault.entry);
                     m_entrySession.insert(fault.entry, session);
+                    if (!fault.answered())
+                        m_unanswered.insert(fault.entry);
                 }
             } else {
                 const qint64 entry = body.value(QStringLiteral("time_entry_id")).toInteger(-1);
-                const QString session = m_entrySession.value(entry);
-                Tally &t = m_sessions[session]; // "" for a stop naming no entry we opened
+                Tally &t = m_sessions[body.value(QStringLiteral("client_session_id")).toString()];
                 ++t.stopsReceived;
+                static const char *const kinds[] = {"ok", "late", "500", "drop", "html"};
+                t.stopKinds.append(QString::fromLatin1(kinds[int(fault.kind)]) + u'@' + QString::number(entry));
+                if (!m_entrySession.contains(entry))
+                    ++m_stopsNamingNoEntry;
                 if (fault.applied() && t.open.remove(entry))
                     ++t.stopsClosing;
             }
@@ -86,6 +94,7 @@ private:
         int stopsReceived = 0;
         int stopsClosing = 0;
         QSet<qint64> open;
+        QStringList stopKinds; // how each stop was answered, in order
     };
 
     bool calm() const { return !m_calmFile.isEmpty() && QFile::exists(m_calmFile); }
@@ -131,13 +140,15 @@ private:
     }
 
     // {"sessions": N, "startsReceived": {count: sessions}, "startsAccepted": {...},
-    //  "stopsReceived": {...}, "openEntries": N, "duplicateEntries": N}
+    //  "stopsReceived": {...}, "openEntries": N, "openEntriesWhoseStartAnswerWasLost": N,
+    //  "duplicateEntries": N, "stopsNamingNoEntry": N}
     void writeLedger() const
     {
         if (m_ledger.isEmpty())
             return;
         QMap<int, int> received, accepted, stops;
-        int open = 0, duplicates = 0, sessions = 0;
+        int open = 0, openUnanswered = 0, duplicates = 0, sessions = 0;
+        QStringList openAnswered;
         for (auto it = m_sessions.cbegin(); it != m_sessions.cend(); ++it) {
             if (it.key().isEmpty())
                 continue;
@@ -146,6 +157,12 @@ private:
             accepted[it->startsAccepted] += 1;
             stops[it->stopsReceived] += 1;
             open += int(it->open.size());
+            for (qint64 entry : it->open) {
+                if (m_unanswered.contains(entry))
+                    ++openUnanswered;
+                else
+                    openAnswered.append(QStringLiteral("%1 (%2: stops answered %3)").arg(entry).arg(it.key(), it->stopKinds.join(u' ')));
+            }
             duplicates += std::max(0, it->startsAccepted - 1);
         }
         const auto histogram = [](const QMap<int, int> &h) {
@@ -159,8 +176,10 @@ private:
                                  {QStringLiteral("startsAccepted"), histogram(accepted)},
                                  {QStringLiteral("stopsReceived"), histogram(stops)},
                                  {QStringLiteral("openEntries"), open},
+                                 {QStringLiteral("openEntriesWhoseStartAnswerWasLost"), openUnanswered},
+                                 {QStringLiteral("openEntriesAnswered"), QJsonArray::fromStringList(openAnswered)},
                                  {QStringLiteral("duplicateEntries"), duplicates},
-                                 {QStringLiteral("stopsNamingNoEntry"), m_sessions.value(QString()).stopsReceived}};
+                                 {QStringLiteral("stopsNamingNoEntry"), m_stopsNamingNoEntry}};
         QFile f(m_ledger);
         if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
             f.write(QJsonDocument(ledger).toJson());
@@ -175,6 +194,8 @@ private:
     QMap<QString, std::deque<Fault>> m_queued;
     QMap<QString, Tally> m_sessions;
     QMap<qint64, QString> m_entrySession;
+    QSet<qint64> m_unanswered; // entries whose start answer never reached the client
+    int m_stopsNamingNoEntry = 0;
 };
 
 } // namespace
