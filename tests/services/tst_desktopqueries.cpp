@@ -1,5 +1,6 @@
 // Idle time and the frontmost application, against the test desktop's X
 // server and session bus.
+#include "EnvOverride.h"
 #include "FrontmostApp.h"
 #include "IdleTime.h"
 #include "TestEnv.h"
@@ -42,19 +43,6 @@ public Q_SLOTS:
 
 namespace {
 
-class DisplayOverride {
-public:
-    explicit DisplayOverride(const QByteArray &value)
-        : m_saved(qgetenv("DISPLAY"))
-    {
-        qputenv("DISPLAY", value);
-    }
-    ~DisplayOverride() { qputenv("DISPLAY", m_saved); }
-
-private:
-    QByteArray m_saved;
-};
-
 // An xterm with its own window class, stopped with the test.
 class Terminal {
 public:
@@ -96,7 +84,7 @@ private Q_SLOTS:
 
     void idleTimeWithoutXAsksTheBus()
     {
-        DisplayOverride noX(":4242");
+        EnvOverride noX("DISPLAY", ":4242");
         // Neither idle service on the test bus: no nudge ever comes.
         QCOMPARE(IdleTime::seconds(), 0.0);
 
@@ -118,7 +106,7 @@ private Q_SLOTS:
 
     void stuckIdleServiceCostsLittle()
     {
-        DisplayOverride noX(":4242");
+        EnvOverride noX("DISPLAY", ":4242");
         QThread idle;   // not running while asked: nothing answers
         auto *saver = new StuckScreenSaver;
         saver->moveToThread(&idle);
@@ -189,7 +177,7 @@ private Q_SLOTS:
 
     void frontmostWithoutX()
     {
-        DisplayOverride noX(":4242");
+        EnvOverride noX("DISPLAY", ":4242");
         QCOMPARE(FrontmostApp::name(), u"Unknown"_s);
     }
 

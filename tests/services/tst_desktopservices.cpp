@@ -3,6 +3,7 @@
 #include "LoginItem.h"
 #include "Notifier.h"
 #include "Permissions.h"
+#include "EnvOverride.h"
 #include "TestEnv.h"
 
 #include <QDBusConnection>
@@ -129,13 +130,11 @@ private Q_SLOTS:
         stalled.wait();
 
         // No session bus at all.
-        const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
-        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
-        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-        qunsetenv("XDG_RUNTIME_DIR");
-        Notifier::send(u"No"_s, u"bus"_s);
-        qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
-        qputenv("XDG_RUNTIME_DIR", runtime);
+        {
+            const EnvOverride noBus("DBUS_SESSION_BUS_ADDRESS", {});
+            const EnvOverride noRuntime("XDG_RUNTIME_DIR", {});
+            Notifier::send(u"No"_s, u"bus"_s);
+        }
         QVERIFY(clock.elapsed() < 500);
     }
 
