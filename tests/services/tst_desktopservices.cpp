@@ -162,6 +162,16 @@ private Q_SLOTS:
         QCOMPARE(LoginItem::set(false), std::nullopt);
     }
 
+    // The install folders this build was configured with, not empty strings.
+    void installPathsAreCompiledIn()
+    {
+        QCOMPARE(LoginItem::installedProgram(), QStringLiteral(EXPECTED_BINDIR "/zimbrel"));
+        QVERIFY(QDir::isAbsolutePath(LoginItem::installedProgram()));
+        QVERIFY(LoginItem::installedProgram() != u"/zimbrel"_s);
+        QCOMPARE(Permissions::installedHelpPage(), QStringLiteral(EXPECTED_DATADIR "/zimbrel/help/permissions.html"));
+        QVERIFY(!Permissions::installedHelpPage().startsWith(u"/zimbrel/"_s));
+    }
+
     void disabledEntriesReadAsOff()
     {
         TestEnv::IsolatedHome home;
