@@ -1,7 +1,7 @@
 // Cost of one screenshot, stage by stage (grab, scale, encode, hash), on
 // private Xvfb screens of 1920 x 1080 and 3024 x 1964 showing a busy picture.
 // Run without arguments; it starts the screens and a copy of itself on each.
-#include "BenchDisplay.h"
+#include "ExtraDisplay.h"
 #include "ScreenGrabber.h"
 
 #include <QElapsedTimer>
@@ -90,7 +90,7 @@ int main(int argc, char **argv)
         return measureHere(argc, argv);
     QCoreApplication app(argc, argv);
     for (const char *screen : {"1920x1080x24", "3024x1964x24"}) {
-        BenchDisplay display(QString::fromLatin1(screen));
+        ExtraDisplay display(QString::fromLatin1(screen));
         if (display.name().isEmpty()) {
             std::printf("Xvfb did not start for %s\n", screen);
             return 1;

@@ -2,7 +2,8 @@
 // (this process's CPU time while xdotool types on a private Xvfb), the evdev
 // tap (records written into a pipe) and the fallback event filter.
 #include "ActivityMonitor.h"
-#include "BenchDisplay.h"
+#include "EnvOverride.h"
+#include "ExtraDisplay.h"
 #include "EvdevTap.h"
 
 #include <QElapsedTimer>
@@ -91,11 +92,11 @@ void evdevTap(int events)
 void fallbackFilter(int events)
 {
     // Without a reachable X server for the tap, the monitor filters events.
-    const QByteArray display = qgetenv("DISPLAY");
-    qputenv("DISPLAY", ":4242");
     ActivityMonitor monitor;
-    monitor.start();
-    qputenv("DISPLAY", display);
+    {
+        const EnvOverride noX("DISPLAY", ":4242");
+        monitor.start();
+    }
     QWindow window;
     QElapsedTimer clock;
     clock.start();
@@ -120,7 +121,7 @@ void fallbackFilter(int events)
 
 int main(int argc, char **argv)
 {
-    BenchDisplay display(QStringLiteral("1280x800x24"));
+    ExtraDisplay display(QStringLiteral("1280x800x24"));
     if (display.name().isEmpty()) {
         std::printf("Xvfb did not start\n");
         return 1;

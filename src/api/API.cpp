@@ -2,6 +2,7 @@
 
 #include "RecordMapping.h"
 #include "TrackingLog.h"
+#include "Uuid.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -13,7 +14,6 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTimeZone>
-#include <QUuid>
 
 #include <QCoroNetworkReply>
 
@@ -122,12 +122,13 @@ QCoro::Task<Exchange> send(QNetworkRequest req, QByteArray verb, QByteArray payl
     co_return result;
 }
 
-QJsonObject decodeObject(const QByteArray &data)
+// The answer's top-level object; nothing when it is not JSON or not an object.
+std::optional<QJsonObject> decodeObject(const QByteArray &data)
 {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
-        return {};
+        return std::nullopt;
     return document.object();
 }
 
@@ -229,7 +230,7 @@ void setTimeouts(std::chrono::milliseconds request, std::chrono::milliseconds up
 }
 
 QCoro::Task<QJsonObject> request(QString path, std::optional<QString> token, QString method,
-                                 std::optional<QJsonObject> body)
+                                 std::optional<QJsonObject> body, Answer answer)
 {
     QNetworkRequest req(endpoint(path));
     req.setTransferTimeout(int(settings().requestTimeout.count()));
@@ -256,8 +257,14 @@ QCoro::Task<QJsonObject> request(QString path, std::optional<QString> token, QSt
     if (exchange.transportFailed)
         throw APIError(unreachable);
 
-    const QJsonObject object = decodeObject(exchange.data);
+    const std::optional<QJsonObject> decoded = decodeObject(exchange.data);
+    const QJsonObject object = decoded.value_or(QJsonObject());
     const int status = exchange.status;
+    if (answer == Answer::jsonObject && status >= 200 && status <= 299 && !decoded) {
+        qCWarning(lcTracking, "%s answered %d without a JSON object; taken as not reached", qUtf8Printable(path),
+                  status);
+        throw APIError(unreachable);
+    }
     bool failed = false;
     if (status == 401) {
         if (path != QLatin1String("login"))
@@ -276,6 +283,20 @@ QCoro::Task<QJsonObject> request(QString path, std::optional<QString> token, QSt
     if (message.isString())
         throw APIError(message.toString());
     throw APIError(QStringLiteral("Something went wrong (%1).").arg(status));
+}
+
+QCoro::Task<QJsonObject> get(QString path, QString token)
+{
+    const std::optional<QString> auth = token;
+    const QString method = QStringLiteral("GET");
+    co_return co_await request(path, auth, method);
+}
+
+QCoro::Task<QJsonObject> post(QString path, std::optional<QString> token, std::optional<QJsonObject> body,
+                              Answer answer)
+{
+    const QString method = QStringLiteral("POST");
+    co_return co_await request(path, token, method, body, answer);
 }
 
 QJsonValue num(const std::optional<QString> &value)
@@ -335,11 +356,6 @@ QString stamp(Instant instant)
         .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-QString newUUID()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-}
-
 QByteArray uploadBody(const QString &boundary, std::optional<qint64> deviceID, const QByteArray &jpeg,
                       const QString &hash, Instant at, const QString &clientLogID)
 {
@@ -367,8 +383,8 @@ QByteArray uploadBody(const QString &boundary, std::optional<qint64> deviceID, c
 QCoro::Task<void> uploadScreenshot(QString token, std::optional<qint64> deviceID, QByteArray jpeg, QString hash,
                                    Instant at)
 {
-    const QString boundary = QStringLiteral("cv-") + newUUID();
-    const QString clientLogID = newUUID();
+    const QString boundary = QStringLiteral("cv-") + Uuid::create();
+    const QString clientLogID = Uuid::create();
     const QByteArray body = uploadBody(boundary, deviceID, jpeg, hash, at, clientLogID);
 
     QNetworkRequest req(endpoint(QStringLiteral("screenshots/upload")));
@@ -387,7 +403,7 @@ QCoro::Task<void> uploadScreenshot(QString token, std::optional<qint64> deviceID
         throw APIError(exchange.transportError);
     if (exchange.status >= 200 && exchange.status <= 299)
         co_return;
-    const QJsonValue message = decodeObject(exchange.data).value(QLatin1String("message"));
+    const QJsonValue message = decodeObject(exchange.data).value_or(QJsonObject()).value(QLatin1String("message"));
     if (message.isString())
         throw APIError(message.toString());
     throw APIError(QStringLiteral("Screenshot upload failed (%1).").arg(exchange.status));

@@ -61,6 +61,12 @@ void setTimeouts(std::chrono::milliseconds request, std::chrono::milliseconds up
 
 // ---- Request core -------------------------------------------------------
 
+// What a 2xx answer must carry. Most endpoints read what they can (an empty
+// or non-JSON body is an empty object); for start, stop and sign-in a 2xx
+// without a JSON object (a captive portal's HTML page, say) is taken as the
+// transport failure it is, so nothing is counted as accepted.
+enum class Answer { lenient, jsonObject };
+
 // One JSON exchange: `path` below the base address ("time/heartbeat"),
 // "Accept: application/json", "Authorization: Bearer <token>" when a token is
 // given, "Content-Type: application/json" and the compact body when a body is
@@ -70,8 +76,16 @@ void setTimeouts(std::chrono::milliseconds request, std::chrono::milliseconds up
 //  - 401 except on "login": "Your session has expired. Please sign in again."
 //  - other non-2xx, 401 on "login", or 2xx with "success" false/0: the
 //    answer's "message" if it is text, else "Something went wrong (<code>)."
+//  - with Answer::jsonObject, a 2xx whose body is not a JSON object: the
+//    transport failure's sentence.
 QCoro::Task<QJsonObject> request(QString path, std::optional<QString> token, QString method,
-                                 std::optional<QJsonObject> body = std::nullopt);
+                                 std::optional<QJsonObject> body = std::nullopt, Answer answer = Answer::lenient);
+
+// The two shapes every endpoint uses: GET with the token, POST with a token
+// (or none, for sign-in) and a body.
+QCoro::Task<QJsonObject> get(QString path, QString token);
+QCoro::Task<QJsonObject> post(QString path, std::optional<QString> token, std::optional<QJsonObject> body,
+                              Answer answer = Answer::lenient);
 
 // An identifier going out: absent -> null, a whole base-10 64-bit integer
 // (optional single sign, no spaces) -> a number, any other text -> a string.
@@ -139,7 +153,8 @@ QJsonObject startBody(const TrackingSnapshot &snapshot, std::optional<qint64> de
 QJsonObject stopBody(const PendingStop &stop, std::optional<qint64> entryID, std::optional<qint64> deviceID,
                      Instant now);
 
-// POST "time/start" / "time/stop" with those bodies; thin wrappers of request.
+// POST "time/start" / "time/stop" with those bodies. A 2xx without a JSON
+// object is a transport failure: the start is not recorded, the stop stays queued.
 QCoro::Task<QJsonObject> start(QString token, QJsonObject body);
 QCoro::Task<QJsonObject> stop(QString token, QJsonObject body);
 
@@ -172,6 +187,8 @@ double activityPercentage(qint64 keystrokes, qint64 clicks, double seconds);
 // The body of POST "activity/logs": the sample, plus "logs" holding a copy of it.
 QJsonObject activityBody(std::optional<qint64> deviceID, std::optional<qint64> entryID, qint64 mouseClicks,
                          qint64 keystrokes, double activityPercentage, Instant trackedAt);
+// POST "activity/logs" with an activityBody; throws APIError on failure.
+QCoro::Task<void> activityLog(QString token, QJsonObject body);
 
 QJsonObject usageBody(std::optional<qint64> deviceID, const QString &app, Instant from, Instant to);
 // POST "usage/logs" with one usage entry.
@@ -185,8 +202,5 @@ QByteArray uploadBody(const QString &boundary, std::optional<qint64> deviceID, c
 // answer's "message" or "Screenshot upload failed (<code>)."
 QCoro::Task<void> uploadScreenshot(QString token, std::optional<qint64> deviceID, QByteArray jpeg, QString hash,
                                    Instant at);
-
-// A new random UUID in upper-case canonical text.
-QString newUUID();
 
 } // namespace API

@@ -5,6 +5,7 @@
 #include "DeviceInfo.h"
 #include "Preferences.h"
 #include "RecordMapping.h"
+#include "Uuid.h"
 
 #include <QJsonArray>
 
@@ -91,12 +92,9 @@ QCoro::Task<SignIn> login(QString email, QString password)
     body.insert(QLatin1String("email"), email);
     body.insert(QLatin1String("password"), password);
     body.insert(QLatin1String("remember"), true);
-    const std::optional<QJsonObject> payloadBody = body;
     const std::optional<QString> noToken;
     const QString path = QStringLiteral("login");
-    const QString method = QStringLiteral("POST");
-
-    const QJsonObject answer = co_await request(path, noToken, method, payloadBody);
+    const QJsonObject answer = co_await post(path, noToken, body, Answer::jsonObject);
 
     const QJsonObject payload = RecordMapping::payload(answer);
     const auto token = RecordMapping::string(
@@ -140,15 +138,12 @@ QCoro::Task<std::optional<qint64>> deviceID(QString token)
 
     QString uuid = Preferences::value(uuidKey).toString();
     if (uuid.isEmpty())
-        uuid = newUUID();
+        uuid = Uuid::create();
     Preferences::setValue(uuidKey, uuid);
 
-    const std::optional<QJsonObject> body = deviceBody(uuid);
-    const std::optional<QString> auth = token;
     const QString path = QStringLiteral("devices/register");
-    const QString method = QStringLiteral("POST");
-
-    const QJsonObject answer = co_await request(path, auth, method, body);
+    const QJsonObject body = deviceBody(uuid);
+    const QJsonObject answer = co_await post(path, token, body);
 
     const QJsonObject payload = RecordMapping::payload(answer);
     const QJsonValue deviceValue = payload.value(QLatin1StringView("device"));
@@ -162,11 +157,10 @@ QCoro::Task<std::optional<qint64>> deviceID(QString token)
 
 QCoro::Task<void> logout(QString token)
 {
-    const std::optional<QString> auth = token;
-    const QString path = QStringLiteral("logout");
-    const QString method = QStringLiteral("POST");
+    const std::optional<QJsonObject> noBody;
     try {
-        co_await request(path, auth, method);
+        const QString path = QStringLiteral("logout");
+        co_await post(path, token, noBody);
     } catch (const APIError &) {
         // Signing out goes on whatever the server says.
     }
@@ -200,10 +194,8 @@ CurrentTimer currentTimer(const QJsonObject &answer)
 
 QCoro::Task<CurrentTimer> current(QString token)
 {
-    const std::optional<QString> auth = token;
     const QString path = QStringLiteral("time/current");
-    const QString method = QStringLiteral("GET");
-    const QJsonObject answer = co_await request(path, auth, method);
+    const QJsonObject answer = co_await get(path, token);
     co_return currentTimer(answer);
 }
 
@@ -255,20 +247,14 @@ QJsonObject stopBody(const PendingStop &stop, std::optional<qint64> entryID, std
 
 QCoro::Task<QJsonObject> start(QString token, QJsonObject body)
 {
-    const std::optional<QString> auth = token;
-    const std::optional<QJsonObject> payload = body;
     const QString path = QStringLiteral("time/start");
-    const QString method = QStringLiteral("POST");
-    co_return co_await request(path, auth, method, payload);
+    co_return co_await post(path, token, body, Answer::jsonObject);
 }
 
 QCoro::Task<QJsonObject> stop(QString token, QJsonObject body)
 {
-    const std::optional<QString> auth = token;
-    const std::optional<QJsonObject> payload = body;
     const QString path = QStringLiteral("time/stop");
-    const QString method = QStringLiteral("POST");
-    co_return co_await request(path, auth, method, payload);
+    co_return co_await post(path, token, body, Answer::jsonObject);
 }
 
 bool isNoActiveTimer(const APIError &error)
@@ -287,12 +273,10 @@ QJsonObject heartbeatBody(std::optional<qint64> deviceID, std::optional<qint64> 
 
 QCoro::Task<void> heartbeat(QString token, std::optional<qint64> deviceID, std::optional<qint64> entryID)
 {
-    const std::optional<QJsonObject> body = heartbeatBody(deviceID, entryID, Instant::now());
-    const std::optional<QString> auth = token;
-    const QString path = QStringLiteral("time/heartbeat");
-    const QString method = QStringLiteral("POST");
+    const QJsonObject body = heartbeatBody(deviceID, entryID, Instant::now());
     try {
-        co_await request(path, auth, method, body);
+        const QString path = QStringLiteral("time/heartbeat");
+        co_await post(path, token, body);
     } catch (const APIError &) {
         // A missed heartbeat is harmless; the next one follows in a minute.
     }
@@ -302,27 +286,22 @@ QCoro::Task<void> heartbeat(QString token, std::optional<qint64> deviceID, std::
 
 QCoro::Task<QList<Project>> projects(QString token)
 {
-    const std::optional<QString> auth = token;
     const QString path = QStringLiteral("projects");
-    const QString method = QStringLiteral("GET");
-    const QJsonObject answer = co_await request(path, auth, method);
+    const QJsonObject answer = co_await get(path, token);
     co_return RecordMapping::projects(answer);
 }
 
 QCoro::Task<TodayStats> today(QString token)
 {
-    const std::optional<QString> auth = token;
-    const QString dashboardPath = QStringLiteral("dashboard");
-    const QString currentPath = QStringLiteral("time/current");
-    const QString method = QStringLiteral("GET");
-
     std::optional<QJsonObject> dashboard;
     try {
-        dashboard = co_await request(dashboardPath, auth, method);
+        const QString dashboardPath = QStringLiteral("dashboard");
+        dashboard = co_await get(dashboardPath, token);
     } catch (const APIError &) {
         // The statistics still come from time/current without it.
     }
-    const QJsonObject current = co_await request(currentPath, auth, method);
+    const QString currentPath = QStringLiteral("time/current");
+    const QJsonObject current = co_await get(currentPath, token);
     co_return RecordMapping::todayStats(dashboard, current);
 }
 
@@ -347,13 +326,11 @@ std::optional<double> intervalSearch(const QJsonValue &value)
 
 QCoro::Task<double> screenshotInterval(QString token)
 {
-    const std::optional<QString> auth = token;
-    const QString path = QStringLiteral("settings/get");
-    const QString method = QStringLiteral("GET");
     QJsonObject answer;
     bool failed = false;
     try {
-        answer = co_await request(path, auth, method);
+        const QString path = QStringLiteral("settings/get");
+        answer = co_await get(path, token);
     } catch (const APIError &) {
         failed = true;
     }
@@ -375,7 +352,7 @@ QJsonObject activityBody(std::optional<qint64> deviceID, std::optional<qint64> e
                          qint64 keystrokes, double activityPercentage, Instant trackedAt)
 {
     QJsonObject sample;
-    sample.insert(QLatin1String("id"), newUUID());
+    sample.insert(QLatin1String("id"), Uuid::create());
     sample.insert(QLatin1String("device_id"), orNull(deviceID));
     sample.insert(QLatin1String("time_entry_id"), orNull(entryID));
     sample.insert(QLatin1String("mouse_clicks"), mouseClicks);
@@ -390,7 +367,7 @@ QJsonObject activityBody(std::optional<qint64> deviceID, std::optional<qint64> e
 QJsonObject usageBody(std::optional<qint64> deviceID, const QString &app, Instant from, Instant to)
 {
     QJsonObject entry;
-    entry.insert(QLatin1String("id"), newUUID());
+    entry.insert(QLatin1String("id"), Uuid::create());
     entry.insert(QLatin1String("device_id"), orNull(deviceID));
     entry.insert(QLatin1String("app_name"), app);
     entry.insert(QLatin1String("url"), QJsonValue(QJsonValue::Null));
@@ -405,11 +382,15 @@ QJsonObject usageBody(std::optional<qint64> deviceID, const QString &app, Instan
 
 QCoro::Task<void> usageLog(QString token, std::optional<qint64> deviceID, QString app, Instant from, Instant to)
 {
-    const std::optional<QJsonObject> body = usageBody(deviceID, app, from, to);
-    const std::optional<QString> auth = token;
     const QString path = QStringLiteral("usage/logs");
-    const QString method = QStringLiteral("POST");
-    co_await request(path, auth, method, body);
+    const QJsonObject body = usageBody(deviceID, app, from, to);
+    co_await post(path, token, body);
+}
+
+QCoro::Task<void> activityLog(QString token, QJsonObject body)
+{
+    const QString path = QStringLiteral("activity/logs");
+    co_await post(path, token, body);
 }
 
 } // namespace API

@@ -1,5 +1,6 @@
 #include "Keychain.h"
 
+#include "PrivateFiles.h"
 #include "SessionBus.h"
 #include "TrackingLog.h"
 
@@ -83,56 +84,87 @@ QString keyringRoot()
            QStringLiteral("/zimbrel/keyring/") + QLatin1String(service);
 }
 
-enum class Store { unknown, secretService, file };
-Store g_store = Store::unknown;
-
-void useFileStore(const QString &why)
+// Said once per process: the token lives in the file store.
+void noteFileStore(const char *why)
 {
-    if (g_store == Store::file)
+    static bool said = false;
+    if (said)
         return;
-    g_store = Store::file;
-    qCInfo(lcTracking, "keychain: %s; keeping the session in the folder %s", qPrintable(why),
+    said = true;
+    qCInfo(lcTracking, "keychain: %s; keeping the session in the folder %s", why,
            qPrintable(QDir::toNativeSeparators(keyringRoot())));
 }
 
 // True when the error means nobody provides the Secret Service on the bus
-// (as opposed to a slow, locked or failing one).
+// (as opposed to a slow, locked or failing one): no owner, nothing to
+// activate, or an activation that failed in any way (every
+// org.freedesktop.DBus.Error.Spawn.* error).
 bool meansNoService(const GError *error)
 {
-    if (!error)
-        return false;
-    if (error->domain == G_DBUS_ERROR)
-        return error->code == G_DBUS_ERROR_SERVICE_UNKNOWN || error->code == G_DBUS_ERROR_NAME_HAS_NO_OWNER ||
-               error->code == G_DBUS_ERROR_SPAWN_SERVICE_NOT_FOUND || error->code == G_DBUS_ERROR_SPAWN_EXEC_FAILED;
-    // No bus at all (the connection itself failed). Remote errors and slow
-    // answers are not that: they leave the keyring in charge.
+    if (error->domain == G_DBUS_ERROR) {
+        if (error->code == G_DBUS_ERROR_SERVICE_UNKNOWN || error->code == G_DBUS_ERROR_NAME_HAS_NO_OWNER)
+            return true;
+        gchar *name = g_dbus_error_get_remote_error(error);
+        const bool spawn = name && g_str_has_prefix(name, "org.freedesktop.DBus.Error.Spawn.");
+        g_free(name);
+        if (spawn)
+            return true;
+        switch (error->code) {
+        case G_DBUS_ERROR_SPAWN_EXEC_FAILED:
+        case G_DBUS_ERROR_SPAWN_FORK_FAILED:
+        case G_DBUS_ERROR_SPAWN_CHILD_EXITED:
+        case G_DBUS_ERROR_SPAWN_CHILD_SIGNALED:
+        case G_DBUS_ERROR_SPAWN_FAILED:
+        case G_DBUS_ERROR_SPAWN_SETUP_FAILED:
+        case G_DBUS_ERROR_SPAWN_CONFIG_INVALID:
+        case G_DBUS_ERROR_SPAWN_SERVICE_INVALID:
+        case G_DBUS_ERROR_SPAWN_SERVICE_NOT_FOUND:
+        case G_DBUS_ERROR_SPAWN_PERMISSIONS_INVALID:
+        case G_DBUS_ERROR_SPAWN_FILE_INVALID:
+        case G_DBUS_ERROR_SPAWN_NO_MEMORY:
+            return true;
+        default:
+            return false;
+        }
+    }
+    if (error->domain == G_IO_ERROR && error->code == G_IO_ERROR_DBUS_ERROR) {
+        // A remote error GLib has no code for: judged by its name.
+        gchar *name = g_dbus_error_get_remote_error(error);
+        const bool none = name
+            && (g_str_has_prefix(name, "org.freedesktop.DBus.Error.Spawn.")
+                || g_str_equal(name, "org.freedesktop.DBus.Error.ServiceUnknown")
+                || g_str_equal(name, "org.freedesktop.DBus.Error.NameHasNoOwner"));
+        g_free(name);
+        return none;
+    }
+    // No bus at all (the connection itself failed). Slow answers are not that:
+    // they leave the keyring in charge.
     return error->domain == G_IO_ERROR && !SessionBus::available() && error->code != G_IO_ERROR_CANCELLED
-        && error->code != G_IO_ERROR_TIMED_OUT && error->code != G_IO_ERROR_DBUS_ERROR;
+        && error->code != G_IO_ERROR_TIMED_OUT;
 }
 
-// Settles which store to use on the first call that needs to know.
-void noteError(GError *error, const char *operation)
+// How one Secret Service call went.
+enum class Outcome { done, noService, failed };
+
+// Judges and frees `error`; a failure of an answering service is logged.
+Outcome outcomeOf(GError *error, const char *operation)
 {
     if (!error)
-        return;
-    if (meansNoService(error)) {
-        useFileStore(QStringLiteral("no Secret Service answers on the session bus"));
-    } else if (g_store == Store::unknown || g_store == Store::secretService) {
+        return Outcome::done;
+    const bool none = meansNoService(error);
+    if (!none)
         qCWarning(lcTracking, "keychain %s failed: %s", operation, error->message);
-    }
     g_error_free(error);
+    return none ? Outcome::noService : Outcome::failed;
 }
 
-bool secretServiceCandidate()
+// Without a session bus libsecret would try to autolaunch one: never ask it then.
+bool busAvailable()
 {
-    if (g_store == Store::file)
-        return false;
-    if (g_store == Store::unknown && !SessionBus::available()) {
-        // Without a session bus libsecret would try to autolaunch one.
-        useFileStore(QStringLiteral("no session bus"));
-        return false;
-    }
-    return true;
+    if (SessionBus::available())
+        return true;
+    noteFileStore("no session bus");
+    return false;
 }
 
 QString fileName(const QString &account)
@@ -143,17 +175,13 @@ QString fileName(const QString &account)
     return QString::fromLatin1(name);
 }
 
-bool makePrivateDir(const QString &path)
-{
-    if (!QDir().mkpath(path))
-        return false;
-    return ::chmod(QFile::encodeName(path).constData(), 0700) == 0;
-}
-
 void fileSave(const QString &value, const QString &account)
 {
+    // $XDG_DATA_HOME/zimbrel, its keyring folder and the service's, all 0700.
     const QString dir = keyringRoot();
-    if (!makePrivateDir(QFileInfo(dir).path()) || !makePrivateDir(dir)) {
+    const QString keyring = QFileInfo(dir).path();
+    if (!PrivateFiles::makeFolder(QFileInfo(keyring).path()) || !PrivateFiles::makeFolder(keyring)
+        || !PrivateFiles::makeFolder(dir)) {
         qCWarning(lcTracking, "keychain: cannot create %s", qPrintable(dir));
         return;
     }
@@ -199,7 +227,58 @@ std::optional<QString> fileRead(const QString &account)
 
 void fileRemove(const QString &account)
 {
-    QFile::remove(fallbackPath(account));
+    const QString path = fallbackPath(account);
+    if (QFile::exists(path) && !QFile::remove(path))
+        qCWarning(lcTracking, "keychain: cannot remove %s", qPrintable(path));
+}
+
+Outcome secretStore(const QString &value, const QString &account)
+{
+    const QByteArray secret = value.toUtf8();
+    const QByteArray acct = account.toUtf8();
+    GError *error = nullptr;
+    {
+        Deadline deadline;
+        secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, "Zimbrel session", secret.constData(),
+                                   deadline.cancellable(), &error, "service", service, "account", acct.constData(),
+                                   nullptr);
+    }
+    return outcomeOf(error, "save");
+}
+
+// The value, or nothing when there is none (or it is not UTF-8).
+Outcome secretLookup(const QString &account, std::optional<QString> &value)
+{
+    const QByteArray acct = account.toUtf8();
+    GError *error = nullptr;
+    gchar *secret = nullptr;
+    {
+        Deadline deadline;
+        secret = secret_password_lookup_sync(schema(), deadline.cancellable(), &error, "service", service, "account",
+                                             acct.constData(), nullptr);
+    }
+    const Outcome outcome = outcomeOf(error, "read");
+    if (outcome == Outcome::done && secret) {
+        QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = decode(QByteArray(secret));
+        if (!decode.hasError())
+            value = text;
+    }
+    if (secret)
+        secret_password_free(secret);
+    return outcome;
+}
+
+Outcome secretClear(const QString &account)
+{
+    const QByteArray acct = account.toUtf8();
+    GError *error = nullptr;
+    {
+        Deadline deadline;
+        secret_password_clear_sync(schema(), deadline.cancellable(), &error, "service", service, "account",
+                                   acct.constData(), nullptr);
+    }
+    return outcomeOf(error, "delete");
 }
 
 } // namespace
@@ -214,79 +293,56 @@ QString fallbackPath(const QString &account)
     return keyringRoot() + QLatin1Char('/') + fileName(account);
 }
 
+// Sign-in: the old value goes from both stores, the new one into the Secret
+// Service, or into the file store when no Secret Service answers.
 void save(const QString &value, const QString &account)
 {
-    remove(account);
-    if (secretServiceCandidate()) {
-        const QByteArray secret = value.toUtf8();
-        const QByteArray acct = account.toUtf8();
-        GError *error = nullptr;
-        bool stored = false;
-        {
-            Deadline deadline;
-            stored = secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, "Zimbrel session",
-                                                secret.constData(), deadline.cancellable(), &error, "service",
-                                                service, "account", acct.constData(), nullptr);
-        }
-        if (stored) {
-            g_store = Store::secretService;
-            return;
-        }
-        noteError(error, "save");
-        if (g_store != Store::file)
-            return;
+    fileRemove(account);
+    if (!busAvailable()) {
+        fileSave(value, account);
+        return;
     }
-    fileSave(value, account);
+    Outcome outcome = secretClear(account);
+    if (outcome != Outcome::noService)
+        outcome = secretStore(value, account);
+    if (outcome == Outcome::noService) {
+        noteFileStore("no Secret Service answers on the session bus");
+        fileSave(value, account);
+    }
+    // Failed: a slow or locked keyring stays in charge; the next start asks to sign in.
 }
 
+// The Secret Service's value; else the file store's, which moves into the
+// Secret Service when one answers (a token saved while no keyring ran).
 std::optional<QString> read(const QString &account)
 {
-    if (secretServiceCandidate()) {
-        const QByteArray acct = account.toUtf8();
-        GError *error = nullptr;
-        gchar *secret = nullptr;
-        {
-            Deadline deadline;
-            secret = secret_password_lookup_sync(schema(), deadline.cancellable(), &error, "service", service,
-                                                 "account", acct.constData(), nullptr);
-        }
-        if (!error) {
-            g_store = Store::secretService;
-            if (!secret)
-                return std::nullopt;
-            const QByteArray bytes(secret);
-            secret_password_free(secret);
-            QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-            const QString text = decode(bytes);
-            if (decode.hasError())
-                return std::nullopt;
-            return text;
-        }
-        noteError(error, "read");
-        if (g_store != Store::file)
-            return std::nullopt;
+    if (!busAvailable())
+        return fileRead(account);
+    std::optional<QString> value;
+    const Outcome outcome = secretLookup(account, value);
+    if (outcome == Outcome::failed)
+        return std::nullopt;
+    if (outcome == Outcome::noService) {
+        noteFileStore("no Secret Service answers on the session bus");
+        return fileRead(account);
     }
-    return fileRead(account);
+    if (value) {
+        fileRemove(account); // a stale copy from a time without keyring
+        return value;
+    }
+    value = fileRead(account);
+    if (value && secretStore(*value, account) == Outcome::done) {
+        fileRemove(account);
+        qCInfo(lcTracking, "keychain: moved the session from the file store into the Secret Service");
+    }
+    return value;
 }
 
+// Sign-out: the value goes from both stores.
 void remove(const QString &account)
 {
-    if (secretServiceCandidate()) {
-        const QByteArray acct = account.toUtf8();
-        GError *error = nullptr;
-        {
-            Deadline deadline;
-            secret_password_clear_sync(schema(), deadline.cancellable(), &error, "service", service, "account",
-                                       acct.constData(), nullptr);
-        }
-        if (!error) {
-            g_store = Store::secretService;
-            return;
-        }
-        noteError(error, "delete");
-        if (g_store != Store::file)
-            return;
-    }
+    if (busAvailable())
+        secretClear(account);
     fileRemove(account);
 }
 

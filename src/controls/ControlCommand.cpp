@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QJsonDocument>
+#include <QJsonObject>
 
 using namespace Qt::StringLiterals;
 
@@ -17,16 +18,42 @@ namespace ControlCommand {
 
 namespace {
 
-QByteArray statusLine(bool json)
+// The stored state, repaired first when the document is unreadable (its
+// readable stops and running session kept); the repair is told on `err`.
+StoreResult currentState(FILE *err)
 {
-    const TrackingControl::State state = TrackingControl::Provider::currentValue();
+    StoreResult stored = TrackingStore::read();
+    if (!stored.ok() || !stored.unreadable)
+        return stored;
+    const auto keep = [](TrackingSnapshot &) { return true; };
+    StoreResult repaired = TrackingStore::change(keep);
+    if (!repaired.repair.isEmpty())
+        std::fprintf(err, "zimbrel-control: %s\n", qUtf8Printable(repaired.repair));
+    // Not written (a full disk): still show what could be recovered.
+    return repaired.ok() ? repaired : stored;
+}
+
+// The status line, or for a state that cannot be read, a line saying so:
+// never a guess that would pass for the stored state.
+QByteArray statusLine(const StoreResult &stored, bool json)
+{
+    if (!stored.ok())
+        return json ? QJsonDocument(QJsonObject{{u"error"_s, stored.error}}).toJson(QJsonDocument::Compact)
+                    : stored.error.toUtf8();
+    const TrackingControl::State state = TrackingControl::stateOf(stored.snapshot);
     return json ? QJsonDocument(state.toJson()).toJson(QJsonDocument::Compact) : state.valueLabel().toUtf8();
 }
 
-void printStatus(FILE *out, bool json)
+int printStatus(FILE *out, FILE *err, bool json)
 {
-    std::fprintf(out, "%s\n", statusLine(json).constData());
+    const StoreResult stored = currentState(err);
+    if (!stored.ok()) {
+        std::fprintf(err, "zimbrel-control: %s\n", qUtf8Printable(stored.error));
+        return 1;
+    }
+    std::fprintf(out, "%s\n", statusLine(stored, json).constData());
     std::fflush(out);
+    return 0;
 }
 
 // Re-prints the status on every change signal. Without a session bus it
@@ -34,11 +61,11 @@ void printStatus(FILE *out, bool json)
 class Watcher : public QObject {
     Q_OBJECT
 public:
-    Watcher(FILE *out, bool json) : m_out(out), m_json(json) {}
+    Watcher(FILE *out, FILE *err, bool json) : m_out(out), m_err(err), m_json(json) {}
 
     void start()
     {
-        m_last = statusLine(m_json);
+        m_last = line();
         std::fprintf(m_out, "%s\n", m_last.constData());
         std::fflush(m_out);
         if (ChangeSignal::observe(this, SLOT(changed())))
@@ -50,27 +77,37 @@ public:
 public Q_SLOTS:
     void changed()
     {
-        m_last = statusLine(m_json);
+        m_last = line();
         std::fprintf(m_out, "%s\n", m_last.constData());
         std::fflush(m_out);
     }
 
     void folderChanged()
     {
-        if (statusLine(m_json) != m_last)
+        if (line() != m_last)
             changed();
     }
 
 private:
+    QByteArray line() { return statusLine(currentState(m_err), m_json); }
+
     FILE *m_out;
+    FILE *m_err;
     bool m_json;
     QByteArray m_last;
     QFileSystemWatcher m_files;
 };
 
-int saveFailed(FILE *err)
+// Runs a change of the running state; exit 1 with the reason when the state
+// could not be read, locked or saved (it is then as it was).
+int finish(const StoreResult &result, FILE *err)
 {
-    std::fputs("zimbrel-control: the timer state could not be saved; see the messages above\n", err);
+    SessionBus::flush(); // let the change signal leave before we exit
+    if (!result.repair.isEmpty())
+        std::fprintf(err, "zimbrel-control: %s\n", qUtf8Printable(result.repair));
+    if (result.ok())
+        return 0;
+    std::fprintf(err, "zimbrel-control: %s; the timer was not changed\n", qUtf8Printable(result.error));
     return 1;
 }
 
@@ -78,9 +115,7 @@ int perform(bool running, FILE *err)
 {
     ToggleTrackingIntent intent;
     intent.value = running;
-    const bool done = intent.perform();
-    SessionBus::flush(); // let the change signal leave before we exit
-    return done ? 0 : saveFailed(err);
+    return finish(intent.perform(), err);
 }
 
 } // namespace
@@ -99,6 +134,9 @@ Commands:
   status --json   print the state as {"isRunning":true,"caption":"..."}
   watch [--json]  print the status, and again on every change
   --help          show this help
+
+Exit status: 0 on success, 1 when the timer state cannot be read or saved
+(the reason is printed; nothing is changed), 2 for bad arguments.
 )"_s.arg(TrackingControl::displayName, TrackingControl::description);
 }
 
@@ -119,18 +157,14 @@ int run(const QStringList &args, FILE *out, FILE *err)
     if (rest.isEmpty() && command == u"toggle") {
         // The intent with the opposite of the stored state, read and flipped
         // under one lock so two quick toggles never collapse into one.
-        bool saved = false;
-        TrackingStore::toggle(Instant::now(), &saved);
+        const StoreResult result = TrackingStore::toggle(&Instant::now);
         TrackingControl::reload();
-        SessionBus::flush();
-        return saved ? 0 : saveFailed(err);
+        return finish(result, err);
     }
-    if (command == u"status" && (rest.isEmpty() || json)) {
-        printStatus(out, json);
-        return 0;
-    }
+    if (command == u"status" && (rest.isEmpty() || json))
+        return printStatus(out, err, json);
     if (command == u"watch" && (rest.isEmpty() || json)) {
-        Watcher watcher(out, json);
+        Watcher watcher(out, err, json);
         watcher.start();
         return QCoreApplication::exec();
     }

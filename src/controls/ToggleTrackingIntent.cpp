@@ -3,11 +3,11 @@
 #include "TrackingControl.h"
 #include "TrackingStore.h"
 
-bool ToggleTrackingIntent::perform() const
+StoreResult ToggleTrackingIntent::perform() const
 {
     if (!value)
-        return true;
-    const TrackingSnapshot stored = TrackingStore::setRunning(*value, Instant::now());
+        return {};
+    const StoreResult result = TrackingStore::setRunning(*value, &Instant::now);
     TrackingControl::reload();
-    return stored.isRunning == *value;
+    return result;
 }

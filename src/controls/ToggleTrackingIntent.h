@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StoreResult.h"
+
 #include <QString>
 
 #include <optional>
@@ -12,8 +14,9 @@ struct ToggleTrackingIntent {
 
     std::optional<bool> value; // "Tracking": the wanted running state
 
-    // Sets the state through the store (a no-op when already so) and asks the
-    // control to reload. Does nothing when `value` was never set. False when
-    // the stored state is not as asked afterwards (it could not be saved).
-    bool perform() const;
+    // Sets the state through the store (a no-op when already so), reading the
+    // clock inside the store's lock, and asks the control to reload. Does
+    // nothing (ok) when `value` was never set. Not ok when the stored state
+    // could not be read, locked or saved; it is then unchanged.
+    StoreResult perform() const;
 };

@@ -26,12 +26,16 @@ State previewValue()
 
 State currentValue()
 {
-    const TrackingSnapshot snap = TrackingStore::load();
-    const QString caption = !snap.task.isEmpty() ? snap.task : !snap.project.isEmpty() ? snap.project : u"Tracking"_s;
-    return State{snap.isRunning, caption};
+    return stateOf(TrackingStore::load());
 }
 
 } // namespace Provider
+
+State stateOf(const TrackingSnapshot &snap)
+{
+    const QString caption = !snap.task.isEmpty() ? snap.task : !snap.project.isEmpty() ? snap.project : u"Tracking"_s;
+    return State{snap.isRunning, caption};
+}
 
 void reload()
 {

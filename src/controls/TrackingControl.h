@@ -3,6 +3,8 @@
 #include <QJsonObject>
 #include <QString>
 
+struct TrackingSnapshot;
+
 // The "Track time" toggle: what it shows and how it is told to refresh.
 namespace TrackingControl {
 
@@ -21,6 +23,9 @@ struct State {
     QJsonObject toJson() const;
     bool operator==(const State &) const = default;
 };
+
+// What the control shows for a stored snapshot.
+State stateOf(const TrackingSnapshot &snapshot);
 
 namespace Provider {
 State previewValue();

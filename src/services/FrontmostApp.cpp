@@ -45,7 +45,7 @@ struct ActiveWindow {
 
 std::optional<ActiveWindow> activeWindow()
 {
-    std::unique_ptr<XConnection> connection = XConnection::openSession();
+    XConnection *connection = XConnection::session();
     if (!connection)
         return std::nullopt;
     Display *dpy = connection->display();

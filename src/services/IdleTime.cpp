@@ -17,7 +17,7 @@ constexpr int busTimeoutMs = 300;
 
 std::optional<double> fromX11()
 {
-    std::unique_ptr<XConnection> connection = XConnection::openSession();
+    XConnection *connection = XConnection::session();
     if (!connection)
         return std::nullopt;
     Display *dpy = connection->display();

@@ -16,7 +16,7 @@ namespace {
 // The installed program, else this one when it is the app, else a PATH lookup.
 QString programPath()
 {
-    const QString installed = QStringLiteral(ZIMBREL_INSTALL_BINDIR "/zimbrel");
+    const QString installed = LoginItem::installedProgram();
     if (QFileInfo(installed).isExecutable())
         return installed;
     if (QCoreApplication::instance()) {
@@ -63,6 +63,11 @@ namespace LoginItem {
 QString entryPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u"/autostart/zimbrel.desktop"_s;
+}
+
+QString installedProgram()
+{
+    return QStringLiteral(ZIMBREL_INSTALL_BINDIR "/zimbrel");
 }
 
 // Quoted only when it holds characters the launcher would otherwise split or

@@ -20,6 +20,10 @@ bool enabled();
 
 QString entryPath();
 
+// Where this build installs zimbrel (CMAKE_INSTALL_FULL_BINDIR); the entry
+// names it when it is there, else the running program, else "zimbrel".
+QString installedProgram();
+
 // `program` written as the Exec value of a desktop entry: quoted and escaped
 // so that spaces, quotes, '$', '%' or line breaks in the path stay part of it.
 QString execArgument(const QString &program);

@@ -16,7 +16,7 @@ namespace {
 
 const QString helpPage = u"zimbrel/help/permissions.html"_s;
 
-QString installedHelpPage()
+QString foundHelpPage()
 {
     // The XDG data folders first (a user or distribution override), then
     // next to the program, then where this build installs it.
@@ -28,7 +28,7 @@ QString installedHelpPage()
         if (QFileInfo::exists(beside))
             return QDir::cleanPath(beside);
     }
-    const QString installed = QStringLiteral(ZIMBREL_INSTALL_DATADIR "/") + helpPage;
+    const QString installed = Permissions::installedHelpPage();
     return QFileInfo::exists(installed) ? installed : QString();
 }
 
@@ -63,11 +63,16 @@ bool requestScreen()
     return preflightScreen();
 }
 
+QString installedHelpPage()
+{
+    return QStringLiteral(ZIMBREL_INSTALL_DATADIR "/") + helpPage;
+}
+
 QUrl helpUrl(const QString &anchor)
 {
     if (anchor != QLatin1StringView(listenEvent) && anchor != QLatin1StringView(screenCapture))
         return {};
-    const QString page = installedHelpPage();
+    const QString page = foundHelpPage();
     if (page.isEmpty())
         return {};
     QUrl url = QUrl::fromLocalFile(page);

@@ -21,6 +21,9 @@ bool requestScreen();
 // The installed help page at the section for `anchor`; empty for an unknown
 // anchor or when the page is not installed.
 QUrl helpUrl(const QString &anchor);
+// Where this build installs the help page (under CMAKE_INSTALL_FULL_DATADIR),
+// the last place helpUrl looks.
+QString installedHelpPage();
 // Opens helpUrl(anchor) in the desktop's browser; false when there is none.
 bool open(const QString &anchor);
 

@@ -1,6 +1,7 @@
 #include "PortalScreenshot.h"
 
 #include "SessionBus.h"
+#include "Uuid.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusPendingCallWatcher>
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QPointer>
 #include <QUrl>
-#include <QUuid>
 
 #include <QCoro/QCoroSignal>
 
@@ -56,7 +56,8 @@ QCoro::Task<PortalScreenshot::Result> PortalScreenshot::take()
     // The portal answers on a request object whose path it derives from our
     // bus name and a token of ours; listen there before asking, so the
     // answer cannot slip past.
-    const QString token = u"zimbrel"_s + QUuid::createUuid().toString(QUuid::Id128);
+    // Tokens are letters, digits and '_' only.
+    const QString token = u"zimbrel"_s + Uuid::create().remove(u'-');
     const QString sender = bus.baseService().mid(1).replace(u'.', u'_');
     const QString requestPath = path + u"/request/"_s + sender + u'/' + token;
     auto listener = std::make_unique<PortalScreenshot>();

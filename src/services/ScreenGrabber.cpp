@@ -26,6 +26,18 @@ QSizeF primaryScreenPoints()
     return screen ? QSizeF(screen->size()) : QSizeF();
 }
 
+QRect primaryScreenGeometry()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry() : QRect();
+}
+
+QRect desktopGeometry()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->virtualGeometry() : QRect();
+}
+
 void logFailure(const QString &description)
 {
     qCWarning(lcTracking, "screenshot failed: %s", qUtf8Printable(description));
@@ -78,6 +90,22 @@ QByteArray encodeJpeg(const QImage &image)
     return bytes;
 }
 
+QImage cropToScreen(const QImage &whole, QRect desktop, QRect screen)
+{
+    if (whole.isNull() || desktop.isEmpty() || screen.isEmpty() || !desktop.contains(screen))
+        return whole;
+    // Device pixels per point, along each side.
+    const double fx = double(whole.width()) / desktop.width();
+    const double fy = double(whole.height()) / desktop.height();
+    const QRect part = QRectF((screen.x() - desktop.x()) * fx, (screen.y() - desktop.y()) * fy, screen.width() * fx,
+                              screen.height() * fy)
+                           .toRect()
+                           .intersected(whole.rect());
+    if (part.isEmpty() || part == whole.rect())
+        return whole;
+    return whole.copy(part);
+}
+
 std::optional<ScreenShot> finish(const QImage &grabbed, QSizeF points)
 {
     const QSize size = captureSize(points);
@@ -117,12 +145,14 @@ QCoro::Task<std::optional<ScreenShot>> capture()
     }
     if (result.image.isNull())
         co_return std::nullopt;
-    // The portal hands over device pixels; the screen's size in points sets
-    // the geometry when it is known.
+    // The portal hands over the whole desktop in device pixels: only the
+    // primary screen's part counts, and its size in points sets the geometry
+    // when it is known.
+    const QImage image = cropToScreen(result.image, desktopGeometry(), primaryScreenGeometry());
     QSizeF points = primaryScreenPoints();
     if (points.isEmpty())
-        points = QSizeF(result.image.size());
-    co_return finish(result.image, points);
+        points = QSizeF(image.size());
+    co_return finish(image, points);
 }
 
 QString averageHash(const QImage &image)

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -37,6 +38,11 @@ QSize captureSize(QSizeF points);
 QImage grab();                                        // X11 primary screen, null on failure
 QImage scaleToCapture(const QImage &grabbed, QSize size);
 QByteArray encodeJpeg(const QImage &image);           // empty when encoding fails
+// The part of a picture of the whole desktop (all monitors, as the Wayland
+// portal hands it over, in device pixels) that shows `screen`; `desktop` is
+// the desktop's geometry in points. The picture unchanged when the screen is
+// not inside the desktop.
+QImage cropToScreen(const QImage &whole, QRect desktop, QRect screen);
 // Turns a grabbed image into a shot for a screen of `points`.
 std::optional<ScreenShot> finish(const QImage &grabbed, QSizeF points);
 

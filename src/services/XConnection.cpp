@@ -22,6 +22,18 @@ int recordError(Display *, XErrorEvent *)
 // before, which usually ends the process as Xlib always did.
 QSet<Display *> ownDisplays;
 XIOErrorHandler previousIOError = nullptr;
+int opened = 0;
+
+// The kept session connection and the DISPLAY it was opened for.
+struct Kept {
+    std::unique_ptr<XConnection> connection;
+    QByteArray display;
+};
+Kept &kept()
+{
+    static Kept k;
+    return k;
+}
 
 int ioError(Display *display)
 {
@@ -43,6 +55,29 @@ std::unique_ptr<XConnection> XConnection::openSession()
     return x11Session() ? open() : nullptr;
 }
 
+XConnection *XConnection::session()
+{
+    Kept &k = kept();
+    const QByteArray display = x11Session() ? qgetenv("DISPLAY") : QByteArray();
+    if (display.isEmpty()) {
+        k.connection.reset();
+        k.display.clear();
+        return nullptr;
+    }
+    if (k.connection && !k.connection->broken() && k.display == display)
+        return k.connection.get();
+    // First use, another display, or a lost server: try once now; a server
+    // that is gone refuses at once, so this costs little until it is back.
+    k.connection = open(display);
+    k.display = display;
+    return k.connection.get();
+}
+
+int XConnection::openedCount()
+{
+    return opened;
+}
+
 std::unique_ptr<XConnection> XConnection::open(const QByteArray &display)
 {
     const QByteArray name = display.isEmpty() ? qgetenv("DISPLAY") : display;
@@ -51,6 +86,7 @@ std::unique_ptr<XConnection> XConnection::open(const QByteArray &display)
     Display *dpy = XOpenDisplay(name.constData());
     if (!dpy)
         return nullptr;
+    ++opened;
     return std::unique_ptr<XConnection>(new XConnection(dpy));
 }
 

@@ -23,6 +23,16 @@ public:
     // A connection to this session's display; nothing outside an X11 session.
     static std::unique_ptr<XConnection> openSession();
 
+    // The one kept connection to this session's display, for the desktop
+    // queries that run every few seconds (front window, idle time, input
+    // access): opened on first use, and opened anew when DISPLAY changes or
+    // the server was lost. Nothing outside an X11 session or when the display
+    // cannot be opened. Main thread only; do not keep the pointer.
+    static XConnection *session();
+
+    // Connections opened by this process so far (for tests and benchmarks).
+    static int openedCount();
+
     Display *display() const { return m_display; }
     bool broken() const { return m_broken; }
     int fd() const;

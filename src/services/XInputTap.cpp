@@ -61,6 +61,11 @@ std::unique_ptr<XInputTap> XInputTap::open(Sink sink, const QByteArray &display)
 
 bool XInputTap::available(const QByteArray &display)
 {
+    // Asked every few seconds: the session's kept connection serves.
+    if (display.isEmpty()) {
+        XConnection *connection = XConnection::session();
+        return connection && xinputOpcode(*connection) != 0;
+    }
     std::unique_ptr<XConnection> connection = XConnection::open(display);
     return connection && xinputOpcode(*connection) != 0;
 }

@@ -1,5 +1,6 @@
 #include "SharedSuite.h"
 
+#include "PrivateFiles.h"
 #include "TrackingLog.h"
 
 #include <QDateTime>
@@ -23,29 +24,9 @@ namespace {
 constexpr qint64 maxDocumentBytes = 256LL * 1024 * 1024;
 constexpr int keptUnreadableCopies = 3;
 
-bool ensurePrivateDir(const QString &dir)
+QString errnoText(int error = errno)
 {
-    const QByteArray native = QFile::encodeName(dir);
-    if (::mkdir(native.constData(), 0700) == 0)
-        return true;
-    if (errno == ENOENT) {
-        // Parents (for example a missing $XDG_CONFIG_HOME) first.
-        if (!QDir().mkpath(QFileInfo(dir).absolutePath()))
-            return false;
-        return ::mkdir(native.constData(), 0700) == 0 || errno == EEXIST;
-    }
-    struct stat st {};
-    if (errno != EEXIST || ::stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return false;
-    // A folder made with a looser mode (by hand, by another tool) is tightened.
-    if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid())
-        ::chmod(native.constData(), 0700);
-    return true;
-}
-
-QString errnoText()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 } // namespace
 
@@ -53,10 +34,10 @@ QString snapshotPath()
 {
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     const QString shared = config + u'/' + QLatin1StringView(suiteName);
-    if (ensurePrivateDir(shared))
+    if (PrivateFiles::makeFolder(shared))
         return shared + u'/' + QLatin1StringView(snapshotKey);
     const QString own = config + u"/zimbrel"_s;
-    ensurePrivateDir(own);
+    PrivateFiles::makeFolder(own);
     return own + u'/' + QLatin1StringView(snapshotKey);
 }
 
@@ -144,20 +125,43 @@ QString moveAside(const QString &path)
     return aside;
 }
 
+void removeStaleTemporaries(const QString &path, int age)
+{
+    const QFileInfo info(path);
+    QDir dir = info.absoluteDir();
+    // Exactly the names writeAtomically makes: "." + name + "." + six characters.
+    const QString prefix = u'.' + info.fileName() + u'.';
+    const QDateTime cutoff = QDateTime::currentDateTimeUtc().addSecs(-age);
+    const QStringList names = dir.entryList({prefix + u"??????"_s}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        const QString file = dir.filePath(name);
+        const QFileInfo temp(file);
+        if (temp.isSymLink() || temp.lastModified().toUTC() > cutoff)
+            continue;
+        if (::unlink(QFile::encodeName(file).constData()) == 0)
+            qCInfo(lcTracking, "removed %s, left by an interrupted write", qUtf8Printable(name));
+    }
+}
+
 Lock::Lock(const QString &snapshotPath)
 {
-    const QByteArray lockPath = QFile::encodeName(snapshotPath + u".lock"_s);
-    m_fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const QString path = snapshotPath + u".lock"_s;
+    m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_fd < 0) {
-        qCWarning(lcTracking) << "snapshot lock unavailable:" << errnoText();
+        const int error = errno; // before anything else can change it
+        m_error = u"cannot open %1: %2"_s.arg(path, errnoText(error));
+        qCWarning(lcTracking, "snapshot lock unavailable: %s", qUtf8Printable(m_error));
         return;
     }
     while (::flock(m_fd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            qCWarning(lcTracking) << "snapshot lock failed:" << errnoText();
-            break;
+        const int error = errno;
+        if (error != EINTR) {
+            m_error = u"cannot lock %1: %2"_s.arg(path, errnoText(error));
+            qCWarning(lcTracking, "snapshot lock failed: %s", qUtf8Printable(m_error));
+            return;
         }
     }
+    m_held = true;
 }
 
 Lock::~Lock()

@@ -39,8 +39,15 @@ bool writeAtomically(const QString &path, const QByteArray &bytes, QString *erro
 // keeps only the newest few such copies. Returns the new path, or empty.
 QString moveAside(const QString &path);
 
+// Removes temporary files of writes that were cut short (a killed process)
+// once they are older than `age` seconds; call it under the lock, so no write
+// in progress loses its file.
+void removeStaleTemporaries(const QString &path, int age = 60);
+
 // Holds flock(LOCK_EX) on "<snapshot>.lock" for its lifetime. The lock covers
-// exactly one synchronous load-modify-save and never a network wait.
+// exactly one synchronous load-modify-save and never a network wait. When the
+// lock file cannot be opened or locked, held() is false and error() tells why:
+// the snapshot must then not be changed.
 class Lock {
 public:
     explicit Lock(const QString &snapshotPath);
@@ -48,8 +55,13 @@ public:
     Lock(const Lock &) = delete;
     Lock &operator=(const Lock &) = delete;
 
+    bool held() const { return m_held; }
+    QString error() const { return m_error; }
+
 private:
     int m_fd = -1;
+    bool m_held = false;
+    QString m_error;
 };
 
 } // namespace SharedSuite

@@ -2,109 +2,150 @@
 
 #include "SessionBus.h"
 #include "SharedSuite.h"
+#include "SnapshotSalvage.h"
 #include "TrackingLog.h"
-
-
-#include <QUuid>
+#include "Uuid.h"
 
 #include <cmath>
+
+using namespace Qt::StringLiterals;
 
 namespace TrackingStore {
 
 namespace {
 
+const QString couldNotRead = u"the timer state could not be read: %1"_s;
+const QString couldNotLock = u"the timer state could not be locked: %1"_s;
+const QString couldNotSave = u"the timer state could not be saved: %1"_s;
+
 struct Stored {
-    TrackingSnapshot snapshot;
-    bool unreadable = false; // something is there but it is no snapshot
-    bool failed = false;     // a file is there that could not be read just now
+    StoreResult result;             // snapshot, unreadable, error
+    std::optional<SnapshotSalvage> salvage; // set when unreadable
 };
 
 Stored loadFrom(const QString &path)
 {
     using State = SharedSuite::Document::State;
     const SharedSuite::Document document = SharedSuite::read(path);
+    Stored stored;
     switch (document.state) {
     case State::missing:
-        return {};
+        return stored;
     case State::notAFile:
-        return {TrackingSnapshot{}, true, false};
+        stored.result.unreadable = true;
+        stored.salvage.emplace();
+        return stored;
     case State::failed:
         qCWarning(lcTracking, "snapshot could not be read: %s", qUtf8Printable(document.error));
-        return {TrackingSnapshot{}, false, true};
+        stored.result.error = couldNotRead.arg(document.error);
+        return stored;
     case State::read:
         break;
     }
-    if (auto snapshot = TrackingSnapshot::decode(document.bytes))
-        return {std::move(*snapshot), false, false};
-    return {TrackingSnapshot{}, true, false};
+    if (auto snapshot = TrackingSnapshot::decode(document.bytes)) {
+        stored.result.snapshot = std::move(*snapshot);
+        return stored;
+    }
+    // One bad field must not cost the queue: keep what still reads.
+    stored.salvage = SnapshotSalvage::from(document.bytes);
+    stored.result.snapshot = stored.salvage->snapshot;
+    stored.result.unreadable = true;
+    return stored;
 }
 
-// Writes without taking the lock; the caller holds it. False when nothing was written.
-bool saveTo(const QString &path, const TrackingSnapshot &snapshot, bool replacingUnreadable)
+// Writes without taking the lock; the caller holds it. Fills `saved`, `error`
+// and `repair` of `result`.
+void saveTo(const QString &path, const TrackingSnapshot &snapshot, const Stored &stored, StoreResult &result)
 {
-    bool saved = false;
     const QByteArray document = snapshot.encode();
     if (document.isEmpty()) {
         qCWarning(lcTracking, "snapshot save failed: a number is not finite; kept the stored snapshot");
+        result.error = couldNotSave.arg(u"a number is not finite"_s);
     } else {
-        if (replacingUnreadable) {
+        SharedSuite::removeStaleTemporaries(path);
+        if (stored.result.unreadable) {
             const QString aside = SharedSuite::moveAside(path);
-            if (!aside.isEmpty())
-                qCWarning(lcTracking, "snapshot was unreadable; moved it to %s", qUtf8Printable(aside));
+            if (!aside.isEmpty()) {
+                const QString kept = stored.salvage ? stored.salvage->summary() : QString();
+                qCWarning(lcTracking, "snapshot was unreadable; moved it to %s; %s", qUtf8Printable(aside),
+                          qUtf8Printable(kept));
+                result.repair = u"the timer state was unreadable and has been repaired: %1 (the old file is %2)"_s
+                                    .arg(kept, aside);
+            }
         }
         QString error;
-        saved = SharedSuite::writeAtomically(path, document, &error);
-        if (!saved)
+        result.saved = SharedSuite::writeAtomically(path, document, &error);
+        if (!result.saved) {
             qCWarning(lcTracking, "snapshot save failed: %s", qUtf8Printable(error));
+            result.error = couldNotSave.arg(error);
+        }
     }
     ChangeSignal::post();
-    return saved;
 }
 
 } // namespace
 
 QString newSessionID()
 {
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    return Uuid::create();
+}
+
+StoreResult read()
+{
+    return loadFrom(SharedSuite::snapshotPath()).result;
 }
 
 TrackingSnapshot load()
 {
-    return loadFrom(SharedSuite::snapshotPath()).snapshot;
+    return read().snapshot;
 }
 
-void save(const TrackingSnapshot &snapshot)
+StoreResult change(const std::function<bool(TrackingSnapshot &)> &change)
 {
     const QString path = SharedSuite::snapshotPath();
     SharedSuite::Lock lock(path);
+    if (!lock.held()) {
+        // Unlocked, another process's change could be lost: change nothing.
+        StoreResult result = loadFrom(path).result;
+        if (result.ok())
+            result.error = couldNotLock.arg(lock.error());
+        return result;
+    }
     const Stored stored = loadFrom(path);
-    if (!stored.failed)
-        saveTo(path, snapshot, stored.unreadable);
-}
-
-TrackingSnapshot update(const std::function<bool(TrackingSnapshot &)> &change, bool *saved)
-{
-    const QString path = SharedSuite::snapshotPath();
-    SharedSuite::Lock lock(path);
-    Stored stored = loadFrom(path);
     // A document that could not be read just now may be perfectly good: never
     // replace it with a change made to the default snapshot.
-    if (stored.failed) {
-        if (saved)
-            *saved = false;
-        return stored.snapshot;
-    }
-    TrackingSnapshot snapshot = stored.snapshot;
-    if (!change(snapshot)) {
-        if (saved)
-            *saved = false;
-        return stored.snapshot;
-    }
+    if (!stored.result.ok())
+        return stored.result;
+    TrackingSnapshot snapshot = stored.result.snapshot;
+    if (!change(snapshot))
+        return stored.result;
+    StoreResult result;
+    saveTo(path, snapshot, stored, result);
     // What is stored afterwards: the old document when the new one could not be written.
-    const bool written = saveTo(path, snapshot, stored.unreadable);
+    result.snapshot = result.saved ? snapshot : stored.result.snapshot;
+    result.unreadable = !result.saved && stored.result.unreadable;
+    return result;
+}
+
+StoreResult write(const TrackingSnapshot &snapshot)
+{
+    return change([&](TrackingSnapshot &stored) {
+        stored = snapshot;
+        return true;
+    });
+}
+
+StoreResult save(const TrackingSnapshot &snapshot)
+{
+    return write(snapshot);
+}
+
+TrackingSnapshot update(const std::function<bool(TrackingSnapshot &)> &changeFn, bool *saved)
+{
+    const StoreResult result = change(changeFn);
     if (saved)
-        *saved = written;
-    return written ? snapshot : stored.snapshot;
+        *saved = result.saved;
+    return result.snapshot;
 }
 
 // Starts or stops `snap` in place; false when it already is as asked.
@@ -148,14 +189,29 @@ static bool transition(TrackingSnapshot &snap, bool running, Instant now)
     return true;
 }
 
+StoreResult setRunning(bool running, const Clock &clock)
+{
+    return change([&](TrackingSnapshot &snap) { return running != snap.isRunning && transition(snap, running, clock()); });
+}
+
+StoreResult toggle(const Clock &clock)
+{
+    return change([&](TrackingSnapshot &snap) { return transition(snap, !snap.isRunning, clock()); });
+}
+
 TrackingSnapshot setRunning(bool running, Instant now)
 {
-    return update([&](TrackingSnapshot &snap) { return transition(snap, running, now); });
+    const Clock fixed = [now] { return now; };
+    return setRunning(running, fixed).snapshot;
 }
 
 TrackingSnapshot toggle(Instant now, bool *saved)
 {
-    return update([&](TrackingSnapshot &snap) { return transition(snap, !snap.isRunning, now); }, saved);
+    const Clock fixed = [now] { return now; };
+    const StoreResult result = toggle(fixed);
+    if (saved)
+        *saved = result.saved;
+    return result.snapshot;
 }
 
 TrackingSnapshot accept(const PendingStop &stop)

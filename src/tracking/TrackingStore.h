@@ -1,32 +1,66 @@
 #pragma once
 
+#include "StoreResult.h"
 #include "TrackingSnapshot.h"
 
 #include <functional>
 
 // The one timer snapshot in the shared suite. No cached copy: every operation
 // goes to the file. Every load-modify-save holds the suite's lock, so a stop
-// appended by another process between our load and save is never lost.
+// appended by another process between our load and save is never lost; when
+// the lock cannot be taken, or the stored document cannot be read just now,
+// nothing is changed and the result says why.
+//
+// The functions returning StoreResult report failures; the older ones that
+// return a bare snapshot stay for existing callers and drop that report.
 namespace TrackingStore {
 
-// The stored snapshot, or the default one when there is none or it does not read.
-TrackingSnapshot load();
+// The clock a transition reads, inside the locked span, so the instants of
+// the queue always run forward across processes.
+using Clock = std::function<Instant()>;
 
-// Writes the snapshot (under the lock) and posts the change signal. A snapshot
-// with a non-finite number, or a failed write, leaves the old document in place;
-// the signal is posted all the same so observers reload.
-void save(const TrackingSnapshot &snapshot);
+// ---- Reporting interface ----
+
+// The stored snapshot. Not ok when the file is there but cannot be read just
+// now (EACCES, EMFILE, EIO); `unreadable` when it is no snapshot (then
+// `snapshot` holds what could be recovered from it). A missing file is the
+// default snapshot and ok.
+StoreResult read();
+
+// Writes `snapshot` under the lock and posts the change signal. Not ok, and
+// nothing written, when the lock cannot be taken, the stored document cannot
+// be read just now, a number is not finite, or the write fails.
+StoreResult write(const TrackingSnapshot &snapshot);
 
 // Load, change, save under one lock. `change` returns false to leave the
-// document untouched (no write, no signal). Returns the stored snapshot after
-// the call: the unchanged one when the write failed.
-TrackingSnapshot update(const std::function<bool(TrackingSnapshot &)> &change, bool *saved = nullptr);
+// document untouched (no write, no signal; still ok). Not ok as for write().
+StoreResult change(const std::function<bool(TrackingSnapshot &)> &change);
 
-// Starts or stops the timer at `now`; asking for the stored state does nothing.
-TrackingSnapshot setRunning(bool running, Instant now);
+// Starts or stops the timer at the instant `clock` gives inside the lock;
+// asking for the stored state writes nothing (ok, saved false).
+StoreResult setRunning(bool running, const Clock &clock);
 
 // Flips the stored state in one locked step, so two toggles never collapse
-// into one. `saved` tells whether the flip was written.
+// into one.
+StoreResult toggle(const Clock &clock);
+
+// ---- Older interface: failures only logged ----
+
+// The stored snapshot, or the default one when there is none or it cannot be
+// read (what could be recovered, when it is no snapshot).
+TrackingSnapshot load();
+
+// As write(); the result may be ignored.
+StoreResult save(const TrackingSnapshot &snapshot);
+
+// As change(); returns the stored snapshot after the call (the unchanged one
+// when the write failed). `saved` tells whether a document was written.
+TrackingSnapshot update(const std::function<bool(TrackingSnapshot &)> &change, bool *saved = nullptr);
+
+// As setRunning(running, clock) with a fixed instant.
+TrackingSnapshot setRunning(bool running, Instant now);
+
+// As toggle(clock) with a fixed instant.
 TrackingSnapshot toggle(Instant now, bool *saved = nullptr);
 
 // The server accepted `stop`: remove every queued stop of its session and take
@@ -36,7 +70,7 @@ TrackingSnapshot accept(const PendingStop &stop);
 // Drops the queue (the demo workspace keeps nothing to send); `banked` stays.
 TrackingSnapshot clearPending();
 
-// A new random session identifier: upper-case canonical UUID text.
+// A new random session identifier: upper-case canonical UUID text (Uuid::create).
 QString newSessionID();
 
 } // namespace TrackingStore

@@ -7,8 +7,9 @@
 #include <QTemporaryDir>
 
 // A dbus-daemon of the test's own that lists no service folders, so nothing
-// is activated on it. start() points DBUS_SESSION_BUS_ADDRESS at it; call it
-// before anything in the process touches the session bus.
+// is activated on it (or only the services of `serviceDir`). start() points
+// DBUS_SESSION_BUS_ADDRESS at it; call it before anything in the process
+// touches the session bus.
 class PrivateBus {
 public:
     ~PrivateBus()
@@ -17,7 +18,7 @@ public:
         m_daemon.waitForFinished(3000);
     }
 
-    QByteArray start()
+    QByteArray start(const QString &serviceDir = {})
     {
         const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
         QFile f(config);
@@ -27,7 +28,8 @@ public:
                 " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                 "<busconfig><type>session</type><listen>unix:dir=" +
                 QFile::encodeName(m_dir.path()) +
-                "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                "</listen>" + (serviceDir.isEmpty() ? QByteArray() : "<servicedir>" + QFile::encodeName(serviceDir) + "</servicedir>") +
+                "<auth>EXTERNAL</auth><policy context=\"default\">"
                 "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
                 "<allow own=\"*\"/></policy></busconfig>\n");
         f.close();

@@ -79,7 +79,6 @@ private Q_SLOTS:
         QTest::newRow("token null") << QByteArray(R"({"data":{"token":null,"access_token":"T"}})");
         QTest::newRow("token number") << QByteArray(R"({"token":5})");
         QTest::newRow("nothing") << QByteArray(R"({"success":true})");
-        QTest::newRow("empty body") << QByteArray();
         QTest::newRow("data not object") << QByteArray(R"({"data":"T"})");
     }
     void loginWithoutSession()
@@ -292,6 +291,36 @@ private Q_SLOTS:
         QVERIFY(!API::isNoActiveTimer(APIError(QStringLiteral("No timer"))));
     }
 
+    // A captive portal answers 200 with its own page: start, stop and sign-in
+    // must not take that for acceptance. Readers of other endpoints stay lenient.
+    void okWithoutJsonIsNotAcceptance_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("html") << 200 << QByteArray("<html><body>Sign in to the Wi-Fi</body></html>");
+        QTest::newRow("empty 204") << 204 << QByteArray();
+        QTest::newRow("array") << 200 << QByteArray("[1]");
+        QTest::newRow("truncated") << 201 << QByteArray(R"({"data":{"id":5)");
+    }
+    void okWithoutJsonIsNotAcceptance()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        PendingStop p;
+        p.sessionID = QStringLiteral("S");
+        for (const char *path : {"time/start", "time/stop", "login"})
+            m_server->respond(QString::fromLatin1(path), status, body);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("time/stop answered %1 without a JSON object").arg(status)));
+        QCOMPARE(awaitError<APIError>(API::stop(token, API::stopBody(p, 100, 7, capture))).message(), unreachable);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("time/start answered")));
+        QCOMPARE(awaitError<APIError>(API::start(token, API::startBody(p, 7, capture))).message(), unreachable);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("login answered")));
+        QCOMPARE(awaitError<APIError>(API::login(QStringLiteral("e"), QStringLiteral("p"))).message(), unreachable);
+
+        m_server->respond(QStringLiteral("projects"), status, body);
+        QVERIFY(await(API::projects(token)).isEmpty());
+    }
+
     void heartbeatNeverThrows()
     {
         await(API::heartbeat(token, 3, std::nullopt));
@@ -415,6 +444,14 @@ private Q_SLOTS:
         QJsonObject copy = body;
         copy.remove("logs");
         QCOMPARE(body.value("logs").toArray(), QJsonArray{copy});
+
+        await(API::activityLog(token, body));
+        const auto sent = m_server->last(QStringLiteral("activity/logs"));
+        QCOMPARE(sent->json(), body);
+        QCOMPARE(sent->header(QStringLiteral("Authorization")), QStringLiteral("Bearer tok"));
+        m_server->respond(QStringLiteral("activity/logs"), 500, QByteArray());
+        QCOMPARE(awaitError<APIError>(API::activityLog(token, body)).message(),
+                 QStringLiteral("Something went wrong (500)."));
     }
 
     void usageLog()

@@ -1,10 +1,13 @@
 // Against the Secret Service of the test desktop (gnome-keyring).
 #include "Keychain.h"
 
+#include "ProgramRun.h"
 #include "TestEnv.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <QFile>
-#include <QProcess>
 #include <QTest>
 
 namespace {
@@ -13,23 +16,28 @@ const QString account = QStringLiteral("token");
 // What other programs see: secret-tool finds the item by its attributes.
 QByteArray lookup(const QString &acct)
 {
-    QProcess p;
-    p.start(QStringLiteral("secret-tool"),
-            {QStringLiteral("lookup"), QStringLiteral("service"), QStringLiteral("com.corvane.native.session"),
-             QStringLiteral("account"), acct});
-    p.waitForFinished(5000);
-    return p.exitCode() == 0 ? p.readAllStandardOutput() : QByteArray("<none>");
+    const ProgramRun r = ProgramRun::run(QStringLiteral("secret-tool"),
+                                         {QStringLiteral("lookup"), QStringLiteral("service"),
+                                          QStringLiteral("com.corvane.native.session"), QStringLiteral("account"), acct});
+    return r.exitCode == 0 ? r.out.toUtf8() : QByteArray("<none>");
 }
 
 int labelCount(const QString &acct)
 {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral("secret-tool"),
-            {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("service"),
-             QStringLiteral("com.corvane.native.session"), QStringLiteral("account"), acct});
-    p.waitForFinished(5000);
-    return int(p.readAll().count("label = Zimbrel session"));
+    const ProgramRun r = ProgramRun::run(QStringLiteral("secret-tool"),
+                                         {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("service"),
+                                          QStringLiteral("com.corvane.native.session"), QStringLiteral("account"), acct});
+    return int((r.out + r.err).count(QStringLiteral("label = Zimbrel session")));
+}
+
+// A token the file store kept while no keyring ran.
+void writeFileStore(const QString &acct, const QByteArray &value)
+{
+    const QString path = Keychain::fallbackPath(acct);
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(value);
 }
 } // namespace
 
@@ -68,6 +76,30 @@ private Q_SLOTS:
     {
         Keychain::save(QString(), account);
         QCOMPARE(Keychain::read(account), std::optional<QString>(QString()));
+    }
+
+    // A keyring that appears after a token went to the file store takes over.
+    void fileStoreTokenMovesIntoTheKeyring()
+    {
+        writeFileStore(account, "from-file");
+        QCOMPARE(Keychain::read(account), std::optional<QString>(QStringLiteral("from-file")));
+        QCOMPARE(lookup(account), QByteArray("from-file"));
+        QVERIFY(!QFile::exists(Keychain::fallbackPath(account)));
+        QCOMPARE(Keychain::read(account), std::optional<QString>(QStringLiteral("from-file")));
+    }
+
+    void signInAndSignOutClearBothStores()
+    {
+        writeFileStore(account, "stale");
+        Keychain::save(QStringLiteral("new"), account);
+        QVERIFY(!QFile::exists(Keychain::fallbackPath(account)));
+        QCOMPARE(Keychain::read(account), std::optional<QString>(QStringLiteral("new")));
+
+        writeFileStore(account, "left-behind");
+        Keychain::remove(account);
+        QVERIFY(!QFile::exists(Keychain::fallbackPath(account)));
+        QCOMPARE(labelCount(account), 0);
+        QCOMPARE(Keychain::read(account), std::nullopt);
     }
 
     void accountsAreSeparate()

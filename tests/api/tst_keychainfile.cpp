@@ -82,6 +82,20 @@ private Q_SLOTS:
         QCOMPARE(g_fileStoreNotes, 1); // said once, not on every call
     }
 
+    void foldersArePrivateWhateverTheUmask()
+    {
+        TestEnv::IsolatedHome home;
+        const mode_t old = ::umask(0);
+        Keychain::save(QStringLiteral("v"), account);
+        ::umask(old);
+        const QString file = Keychain::fallbackPath(account);
+        QCOMPARE(mode(file), 0600);
+        QCOMPARE(mode(home.data() + QStringLiteral("/zimbrel")), 0700);
+        QCOMPARE(mode(home.data() + QStringLiteral("/zimbrel/keyring")), 0700);
+        QCOMPARE(mode(QFileInfo(file).path()), 0700);
+        Keychain::remove(account);
+    }
+
     void unreadableFileIsNothing()
     {
         const QString file = Keychain::fallbackPath(account);

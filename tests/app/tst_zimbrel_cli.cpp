@@ -1,6 +1,7 @@
 // The zimbrel program as a script meets it: options, sign-in from standard
 // input, and the session restored from the keyring at the next launch.
 #include "Keychain.h"
+#include "ProgramRun.h"
 #include "TestEnv.h"
 #include "TestServer.h"
 
@@ -15,19 +16,9 @@ QString program()
     return TestEnv::buildPath(u"src/app/zimbrel"_s);
 }
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run run(const QStringList &args)
+ProgramRun run(const QStringList &args)
 {
-    QProcess p;
-    p.start(program(), args);
-    p.closeWriteChannel();
-    p.waitForFinished(30000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return ProgramRun::run(program(), args);
 }
 } // namespace
 
@@ -37,7 +28,7 @@ class TestZimbrelCli : public QObject {
 private Q_SLOTS:
     void helpListsEveryOption()
     {
-        const Run r = run({u"--help"_s});
+        const ProgramRun r = run({u"--help"_s});
         QCOMPARE(r.exitCode, 0);
         for (const char *option : {"--demo", "--screen", "--selftest", "--width", "--height", "--server", "--headless",
                                    "--email", "--appearance"})
@@ -63,7 +54,7 @@ private Q_SLOTS:
         QFETCH(QStringList, args);
         QFETCH(QString, message);
         TestEnv::IsolatedHome home;
-        const Run r = run(args);
+        const ProgramRun r = run(args);
         QCOMPARE(r.exitCode, 2);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
     }
@@ -105,13 +96,12 @@ private Q_SLOTS:
         TestEnv::IsolatedHome home;
         TestServer server;
         server.respond(u"login"_s, 401, QByteArray(R"({"success":false,"message":"These credentials do not match."})"));
-        QProcess app;
-        app.start(program(), {u"--headless"_s, u"--email"_s, u"a@b.c"_s, u"--server"_s, server.baseURL()});
-        app.write("nope\n");
-        app.closeWriteChannel();
-        QVERIFY(app.waitForFinished(20000));
-        QCOMPARE(app.exitCode(), 1);
-        QVERIFY(app.readAllStandardError().contains("These credentials do not match."));
+        ProgramRun::Options options;
+        options.input = "nope\n";
+        const ProgramRun app =
+            ProgramRun::run(program(), {u"--headless"_s, u"--email"_s, u"a@b.c"_s, u"--server"_s, server.baseURL()}, options);
+        QCOMPARE(app.exitCode, 1);
+        QVERIFY(app.err.contains(u"These credentials do not match."_s));
     }
 };
 

@@ -1,4 +1,7 @@
 // zimbrel-control as a script meets it: arguments, output, exit status, the file on disk.
+#include "FileSizeLimit.h"
+#include "PermissionChecks.h"
+#include "ProgramRun.h"
 #include "SessionBus.h"
 #include "SharedSuite.h"
 #include "TestEnv.h"
@@ -7,27 +10,36 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDir>
 #include <QProcess>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-struct Result {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Result control(const QStringList &args)
+QString program()
 {
-    QProcess p;
-    p.start(TestEnv::buildPath(u"src/controls/zimbrel-control"_s), args);
-    p.waitForFinished(30000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return TestEnv::buildPath(u"src/controls/zimbrel-control"_s);
+}
+
+ProgramRun control(const QStringList &args)
+{
+    return ProgramRun::run(program(), args);
+}
+
+// As a user for whom the snapshot's mode bits count (root included).
+ProgramRun controlWithoutOverride(const QStringList &args)
+{
+    ProgramRun::Options options;
+    options.childSetup = &PermissionChecks::dropInChild;
+    return ProgramRun::run(program(), args, options);
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 } // namespace
 
@@ -151,7 +163,7 @@ private Q_SLOTS:
     void badArgumentsGiveUsage()
     {
         QFETCH(QStringList, args);
-        const Result r = control(args);
+        const ProgramRun r = control(args);
         QCOMPARE(r.exitCode, 2);
         QVERIFY(r.out.isEmpty());
         QVERIFY(r.err.contains(u"Usage: zimbrel-control"_s));
@@ -161,25 +173,82 @@ private Q_SLOTS:
     void failedSaveIsNotSuccess()
     {
         control({u"on"_s});
-        // A full disk, for the child too: files may not grow past 16 bytes.
-        ::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit old {};
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        struct rlimit tiny = old;
-        tiny.rlim_cur = 16;
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
-        const Result off = control({u"off"_s});
-        const Result toggle = control({u"toggle"_s});
-        ::setrlimit(RLIMIT_FSIZE, &old);
+        ProgramRun off, toggle;
+        {
+            // A full disk, for the child too: files may not grow past 16 bytes.
+            const FileSizeLimit full(16);
+            QVERIFY(full.active());
+            off = control({u"off"_s});
+            toggle = control({u"toggle"_s});
+        }
         QCOMPARE(off.exitCode, 1);
-        QVERIFY(off.err.contains(u"could not be saved"_s));
+        QVERIFY2(off.err.contains(u"zimbrel-control: the timer state could not be saved: File too large"_s),
+                 qPrintable(off.err));
         QCOMPARE(toggle.exitCode, 1);
         QVERIFY(TrackingStore::load().isRunning); // still running, as the disk says
     }
 
+    void unreadableStateFailsWithTheReason()
+    {
+        control({u"on"_s});
+        const QString path = SharedSuite::snapshotPath();
+        const QByteArray before = fileBytes(path);
+        QVERIFY(QFile::setPermissions(path, {}));
+
+        for (const QString &command : {u"off"_s, u"toggle"_s, u"on"_s}) {
+            const ProgramRun r = controlWithoutOverride({command});
+            QCOMPARE(r.exitCode, 1);
+            QVERIFY2(r.err.contains(u"zimbrel-control: the timer state could not be read: Permission denied; "
+                                    u"the timer was not changed"_s),
+                     qPrintable(r.err));
+        }
+        // Status never passes a guess off as the stored state.
+        const ProgramRun status = controlWithoutOverride({u"status"_s});
+        QCOMPARE(status.exitCode, 1);
+        QVERIFY(status.out.isEmpty());
+        QVERIFY2(status.err.contains(u"the timer state could not be read: Permission denied"_s), qPrintable(status.err));
+        QCOMPARE(controlWithoutOverride({u"status"_s, u"--json"_s}).exitCode, 1);
+
+        QProcess watch;
+        watch.setChildProcessModifier(&PermissionChecks::dropInChild);
+        watch.start(program(), {u"watch"_s, u"--json"_s});
+        QVERIFY(TestEnv::waitFor([&] { return watch.canReadLine(); }, 10000));
+        QCOMPARE(watch.readLine(),
+                 QByteArray("{\"error\":\"the timer state could not be read: Permission denied\"}\n"));
+        watch.terminate();
+        watch.waitForFinished();
+
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QCOMPARE(fileBytes(path), before);
+        QCOMPARE(control({u"status"_s}).out, u"Tracking\n"_s);
+    }
+
+    void repairedStateIsSaid()
+    {
+        // One field of the wrong type ("isPrivate" as text) in a running state with a queued stop.
+        QVERIFY(QDir().mkpath(QFileInfo(SharedSuite::snapshotPath()).absolutePath()));
+        QFile file(SharedSuite::snapshotPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"({"isRunning":true,"startedAt":500,"sessionID":"RUN","startSynced":false,"banked":{},)"
+                   R"("project":"Site","task":"","isPrivate":"no","pending":[{"sessionID":"A","startSynced":false,)"
+                   R"("startedAt":10,"stoppedAt":40,"isPrivate":false}]})");
+        file.close();
+
+        const ProgramRun status = control({u"status"_s});
+        QCOMPARE(status.exitCode, 0);
+        QCOMPARE(status.out, u"Site\n"_s);
+        QVERIFY2(status.err.contains(u"zimbrel-control: the timer state was unreadable and has been repaired: kept "
+                                     u"1 queued stop and the running session (the old file is "_s),
+                 qPrintable(status.err));
+        const TrackingSnapshot s = TrackingStore::load();
+        QCOMPARE(s.pending->size(), 1);
+        QCOMPARE(s.sessionID, std::optional<QString>(u"RUN"_s));
+        QVERIFY(control({u"status"_s}).err.isEmpty()); // said once, when it happened
+    }
+
     void helpNamesTheControl()
     {
-        const Result r = control({u"--help"_s});
+        const ProgramRun r = control({u"--help"_s});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.out.contains(u"Track time"_s));
         QVERIFY(r.out.contains(u"Start or stop your Zimbrel timer."_s));

@@ -1,6 +1,7 @@
 // Input counting against the test desktop's real X server, driven by xdotool.
 #include "ActivityMonitor.h"
 #include "EvdevTap.h"
+#include "EnvOverride.h"
 #include "ExtraDisplay.h"
 #include "Permissions.h"
 #include "TestEnv.h"
@@ -38,21 +39,6 @@ bool keys(int count)
         args << u"x"_s;
     return XTool::run(args);
 }
-
-// Swaps DISPLAY for the scope, the way a session without X looks to the tap.
-class DisplayOverride {
-public:
-    explicit DisplayOverride(const QByteArray &value)
-        : m_saved(qgetenv("DISPLAY"))
-    {
-        qputenv("DISPLAY", value);
-    }
-    ~DisplayOverride() { qputenv("DISPLAY", m_saved); }
-    QByteArray saved() const { return m_saved; }
-
-private:
-    QByteArray m_saved;
-};
 
 input_event keyEvent(unsigned short type, unsigned short code, int value)
 {
@@ -168,7 +154,8 @@ private Q_SLOTS:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-        DisplayOverride noX(":4242");
+        const QByteArray display = qgetenv("DISPLAY");
+        EnvOverride noX("DISPLAY", ":4242");
         QVERIFY(!Permissions::preflightInput());
         ActivityMonitor monitor;
         monitor.start();
@@ -176,7 +163,6 @@ private Q_SLOTS:
         QCOMPARE(monitor.strategy(), ActivityMonitor::Strategy::fallback);
         QVERIFY(!monitor.tap());
 
-        const QByteArray display = noX.saved();
         const QString id = QString::number(window.winId());
         QVERIFY(XTool::run({u"windowactivate"_s, u"--sync"_s, id}, display));
         QVERIFY(TestEnv::waitFor([&] { return window.isActive(); }));

@@ -1,7 +1,11 @@
 // Idle time and the frontmost application, against the test desktop's X
 // server and session bus.
+#include "EnvOverride.h"
+#include "ExtraDisplay.h"
 #include "FrontmostApp.h"
 #include "IdleTime.h"
+#include "InputTap.h"
+#include "XConnection.h"
 #include "TestEnv.h"
 #include "XTool.h"
 
@@ -41,19 +45,6 @@ public Q_SLOTS:
 };
 
 namespace {
-
-class DisplayOverride {
-public:
-    explicit DisplayOverride(const QByteArray &value)
-        : m_saved(qgetenv("DISPLAY"))
-    {
-        qputenv("DISPLAY", value);
-    }
-    ~DisplayOverride() { qputenv("DISPLAY", m_saved); }
-
-private:
-    QByteArray m_saved;
-};
 
 // An xterm with its own window class, stopped with the test.
 class Terminal {
@@ -96,7 +87,7 @@ private Q_SLOTS:
 
     void idleTimeWithoutXAsksTheBus()
     {
-        DisplayOverride noX(":4242");
+        EnvOverride noX("DISPLAY", ":4242");
         // Neither idle service on the test bus: no nudge ever comes.
         QCOMPARE(IdleTime::seconds(), 0.0);
 
@@ -118,7 +109,7 @@ private Q_SLOTS:
 
     void stuckIdleServiceCostsLittle()
     {
-        DisplayOverride noX(":4242");
+        EnvOverride noX("DISPLAY", ":4242");
         QThread idle;   // not running while asked: nothing answers
         auto *saver = new StuckScreenSaver;
         saver->moveToThread(&idle);
@@ -189,8 +180,37 @@ private Q_SLOTS:
 
     void frontmostWithoutX()
     {
-        DisplayOverride noX(":4242");
+        EnvOverride noX("DISPLAY", ":4242");
         QCOMPARE(FrontmostApp::name(), u"Unknown"_s);
+    }
+
+    // The queries made every few seconds share one kept connection, and a
+    // lost X server costs an "Unknown" and a reconnect, not the process.
+    void queriesShareOneConnection()
+    {
+        ExtraDisplay extra(u"640x480x24"_s);
+        QVERIFY(!extra.name().isEmpty());
+        const EnvOverride onExtra("DISPLAY", extra.name());
+        FrontmostApp::name();
+        const int opened = XConnection::openedCount();
+        for (int i = 0; i < 20; ++i) {
+            FrontmostApp::name();
+            IdleTime::seconds();
+            QVERIFY(InputTap::available());
+        }
+        QCOMPARE(XConnection::openedCount(), opened);
+
+        extra.stop();
+        QCOMPARE(FrontmostApp::name(), u"Unknown"_s);
+        QCOMPARE(IdleTime::seconds(), 0.0);
+        QVERIFY(!InputTap::available());
+
+        // Another server under another name: a fresh connection to it.
+        ExtraDisplay next(u"640x480x24"_s);
+        QVERIFY(!next.name().isEmpty());
+        const EnvOverride onNext("DISPLAY", next.name());
+        QVERIFY(InputTap::available());
+        QCOMPARE(XConnection::openedCount(), opened + 1);
     }
 
     void desktopEntryMatching()

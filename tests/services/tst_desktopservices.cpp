@@ -3,6 +3,7 @@
 #include "LoginItem.h"
 #include "Notifier.h"
 #include "Permissions.h"
+#include "EnvOverride.h"
 #include "TestEnv.h"
 
 #include <QDBusConnection>
@@ -129,13 +130,11 @@ private Q_SLOTS:
         stalled.wait();
 
         // No session bus at all.
-        const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
-        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
-        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-        qunsetenv("XDG_RUNTIME_DIR");
-        Notifier::send(u"No"_s, u"bus"_s);
-        qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
-        qputenv("XDG_RUNTIME_DIR", runtime);
+        {
+            const EnvOverride noBus("DBUS_SESSION_BUS_ADDRESS", {});
+            const EnvOverride noRuntime("XDG_RUNTIME_DIR", {});
+            Notifier::send(u"No"_s, u"bus"_s);
+        }
         QVERIFY(clock.elapsed() < 500);
     }
 
@@ -161,6 +160,16 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(path));
         QVERIFY(!LoginItem::enabled());
         QCOMPARE(LoginItem::set(false), std::nullopt);
+    }
+
+    // The install folders this build was configured with, not empty strings.
+    void installPathsAreCompiledIn()
+    {
+        QCOMPARE(LoginItem::installedProgram(), QStringLiteral(EXPECTED_BINDIR "/zimbrel"));
+        QVERIFY(QDir::isAbsolutePath(LoginItem::installedProgram()));
+        QVERIFY(LoginItem::installedProgram() != u"/zimbrel"_s);
+        QCOMPARE(Permissions::installedHelpPage(), QStringLiteral(EXPECTED_DATADIR "/zimbrel/help/permissions.html"));
+        QVERIFY(!Permissions::installedHelpPage().startsWith(u"/zimbrel/"_s));
     }
 
     void disabledEntriesReadAsOff()

@@ -105,6 +105,50 @@ private Q_SLOTS:
         QCOMPARE(ScreenGrabber::captureSize(points), picture);
     }
 
+    // The Wayland portal pictures the whole desktop: a 1920 x 1080 monitor on
+    // the left, the primary 1280 x 1024 one on the right. The shot is the
+    // primary screen's part, not the desktop squeezed into its size.
+    void portalPictureOfTwoScreensIsCroppedToThePrimary_data()
+    {
+        QTest::addColumn<int>("scale");   // device pixels per point
+        QTest::addColumn<int>("originX"); // where the desktop starts
+        QTest::newRow("1x") << 1 << 0;
+        QTest::newRow("2x") << 2 << 0;
+        QTest::newRow("left of zero") << 1 << -1920;
+    }
+    void portalPictureOfTwoScreensIsCroppedToThePrimary()
+    {
+        QFETCH(int, scale);
+        QFETCH(int, originX);
+        QImage desktop(3200 * scale, 1080 * scale, QImage::Format_RGB32);
+        desktop.fill(Qt::gray); // below the shorter right screen: no monitor
+        QPainter painter(&desktop);
+        painter.fillRect(0, 0, 1920 * scale, 1080 * scale, Qt::black);
+        painter.fillRect(1920 * scale, 0, 1280 * scale, 1024 * scale, Qt::white);
+        painter.fillRect(1920 * scale, 0, 640 * scale, 1024 * scale, Qt::red); // its left half
+        painter.end();
+
+        const QRect whole(originX, 0, 3200, 1080);
+        const QRect primary(originX + 1920, 0, 1280, 1024);
+        const QImage part = ScreenGrabber::cropToScreen(desktop, whole, primary);
+        QCOMPARE(part.size(), QSize(1280, 1024) * scale);
+        QCOMPARE(part.pixelColor(0, 0), QColor(Qt::red));
+        QCOMPARE(part.pixelColor(part.width() - 1, part.height() - 1), QColor(Qt::white));
+
+        const std::optional<ScreenShot> shot = ScreenGrabber::finish(part, QSizeF(1280, 1024));
+        QVERIFY(shot);
+        QCOMPARE(QSize(shot->width, shot->height), QSize(1280, 1024));
+        // Left half red, right half white, as on the monitor itself.
+        QImage reference(1280, 1024, QImage::Format_RGB32);
+        reference.fill(Qt::white);
+        QPainter(&reference).fillRect(0, 0, 640, 1024, Qt::red);
+        QCOMPARE(shot->hash, ScreenGrabber::averageHash(reference));
+
+        // One monitor, or a screen outside the picture: nothing to cut.
+        QCOMPARE(ScreenGrabber::cropToScreen(desktop, whole, whole).size(), desktop.size());
+        QCOMPARE(ScreenGrabber::cropToScreen(desktop, whole, QRect(5000, 0, 10, 10)).size(), desktop.size());
+    }
+
     void finishRefusesWhatCannotBeEncoded()
     {
         QVERIFY(ScreenGrabber::encodeJpeg(QImage()).isEmpty());

@@ -1,4 +1,7 @@
 // The shared store: transitions, the queue, and what happens to bad files.
+#include "FileSizeLimit.h"
+#include "PermissionChecks.h"
+#include "Preferences.h"
 #include "SessionBus.h"
 #include "SharedSuite.h"
 #include "TestEnv.h"
@@ -8,9 +11,8 @@
 #include <QFile>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
+#include <utime.h>
 
 using namespace Qt::StringLiterals;
 
@@ -35,6 +37,17 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(bytes);
+}
+
+TrackingStore::Clock fixedClock(Instant at)
+{
+    return [at] { return at; };
+}
+
+int modeOf(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
 }
 
 Instant local(int y, int mo, int d, int h, int mi, int s = 0)
@@ -297,18 +310,16 @@ private Q_SLOTS:
         const QByteArray before = fileBytes(path);
         const int signalsBefore = settledSignals();
 
-        // A full disk, as root sees it too: files may not grow past 16 bytes.
-        ::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit old {};
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        struct rlimit tiny = old;
-        tiny.rlim_cur = 16;
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"snapshot save failed: File too large"_s));
-        const TrackingSnapshot returned = TrackingStore::setRunning(false, Instant{9});
-        ::setrlimit(RLIMIT_FSIZE, &old);
-
-        QVERIFY(returned.isRunning); // what is stored, not what was wanted
+        StoreResult returned;
+        {
+            const FileSizeLimit full(16);
+            QVERIFY(full.active());
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"snapshot save failed: File too large"_s));
+            returned = TrackingStore::setRunning(false, fixedClock(Instant{9}));
+        }
+        QVERIFY(returned.snapshot.isRunning); // what is stored, not what was wanted
+        QVERIFY(!returned.saved);
+        QCOMPARE(returned.error, u"the timer state could not be saved: File too large"_s);
         QCOMPARE(fileBytes(path), before);
         QVERIFY(TrackingStore::load().isRunning);
         QCOMPARE(settledSignals(), signalsBefore + 1);
@@ -324,6 +335,123 @@ private Q_SLOTS:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"snapshot save failed: a number is not finite"_s));
         TrackingStore::save(bad);
         QCOMPARE(fileBytes(SharedSuite::snapshotPath()), before);
+    }
+
+    void readFailureIsNeverSuccess()
+    {
+        TrackingStore::setRunning(true, Instant{5});
+        const QString path = SharedSuite::snapshotPath();
+        const QByteArray before = fileBytes(path);
+        QVERIFY(QFile::setPermissions(path, {}));
+        const PermissionChecks::Enforced asEveryone;
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"snapshot could not be read: Permission denied"_s));
+        const StoreResult read = TrackingStore::read();
+        QVERIFY(!read.ok());
+        QCOMPARE(read.error, u"the timer state could not be read: Permission denied"_s);
+
+        // Neither a change nor a whole new snapshot goes over a document we
+        // could not read, and neither says it was saved.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"snapshot could not be read"_s));
+        const StoreResult stop = TrackingStore::setRunning(false, fixedClock(Instant{9}));
+        QVERIFY(!stop.ok() && !stop.saved);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"snapshot could not be read"_s));
+        const StoreResult save = TrackingStore::save(TrackingSnapshot{});
+        QVERIFY(!save.ok() && !save.saved);
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QCOMPARE(fileBytes(path), before);
+    }
+
+    void noChangeWithoutTheLock()
+    {
+        TrackingStore::setRunning(true, Instant{5});
+        const QString path = SharedSuite::snapshotPath();
+        const QByteArray before = fileBytes(path);
+        // Something that cannot be opened as the lock file.
+        QVERIFY(QFile::remove(path + u".lock"_s));
+        QVERIFY(QDir().mkpath(path + u".lock"_s));
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"snapshot lock unavailable: .*Is a directory"_s));
+        const StoreResult stop = TrackingStore::setRunning(false, fixedClock(Instant{9}));
+        QVERIFY(!stop.saved);
+        QVERIFY(stop.error.startsWith(u"the timer state could not be locked: cannot open "_s));
+        QVERIFY2(stop.error.endsWith(u"Is a directory"_s), qPrintable(stop.error)); // the real reason
+        QVERIFY(stop.snapshot.isRunning);
+        QCOMPARE(fileBytes(path), before);
+    }
+
+    void staleTemporariesAreRemovedByTheNextWrite()
+    {
+        TrackingStore::setRunning(true, Instant{5});
+        const QString path = SharedSuite::snapshotPath();
+        const QDir dir = QFileInfo(path).absoluteDir();
+        const auto litter = [&](const QString &name, int ageSeconds) {
+            writeFile(dir.filePath(name), "{\"isRunning\":");
+            const qint64 when = QDateTime::currentSecsSinceEpoch() - ageSeconds;
+            struct utimbuf times {when, when};
+            QCOMPARE(::utime(QFile::encodeName(dir.filePath(name)).constData(), &times), 0);
+        };
+        litter(u".tracking.snapshot.v1.a1B2c3"_s, 3600);
+        litter(u".tracking.snapshot.v1.zzzzzz"_s, 61);
+        litter(u".tracking.snapshot.v1.fresh1"_s, 5);      // a write may be using it
+        litter(u".tracking.snapshot.v1.notours-x"_s, 3600); // not a name the store makes
+        litter(u"notes.txt"_s, 3600);
+
+        TrackingStore::setRunning(false, fixedClock(Instant{9}));
+        QStringList left = dir.entryList(QDir::Files | QDir::Hidden);
+        left.sort();
+        QCOMPARE(left, (QStringList{u".tracking.snapshot.v1.fresh1"_s, u".tracking.snapshot.v1.notours-x"_s,
+                                    u"notes.txt"_s, u"tracking.snapshot.v1"_s, u"tracking.snapshot.v1.lock"_s}));
+    }
+
+    void oneBadFieldKeepsTheQueue()
+    {
+        const QString path = SharedSuite::snapshotPath();
+        // The second stop's startSynced is text: the document no longer reads.
+        writeFile(path, R"({"isRunning":true,"startedAt":500,"sessionID":"RUN","startSynced":true,"entryID":"9",)"
+                        R"("banked":{"2001-01-01":70,"bad":"x"},"project":"Site","task":7,"isPrivate":false,)"
+                        R"("pending":[{"sessionID":"A","startSynced":true,"entryID":11,"startedAt":10,"stoppedAt":40,"isPrivate":false},)"
+                        R"({"sessionID":"B","startSynced":"yes","startedAt":50,"stoppedAt":60,"isPrivate":false},)"
+                        R"({"sessionID":"C","startSynced":false,"startedAt":100,"stoppedAt":140,"isPrivate":true,"projectID":"4"}]})");
+        const StoreResult read = TrackingStore::read();
+        QVERIFY(read.ok());
+        QVERIFY(read.unreadable);
+        const TrackingSnapshot &kept = read.snapshot;
+        QCOMPARE(kept.pending->size(), 2);
+        QCOMPARE(kept.pending->at(0).sessionID, u"A"_s);
+        QCOMPARE(kept.pending->at(0).entryID, std::optional<qint64>(11));
+        QCOMPARE(kept.pending->at(1).sessionID, u"C"_s);
+        QCOMPARE(kept.pending->at(1).projectID, std::optional<QString>(u"4"_s));
+        QVERIFY(kept.isRunning);
+        QCOMPARE(kept.startedAt, std::optional<Instant>(Instant{500}));
+        QCOMPARE(kept.sessionID, std::optional<QString>(u"RUN"_s));
+        QVERIFY(!kept.entryID); // text where a number belongs
+        QCOMPARE(kept.banked, (QMap<QString, double>{{u"2001-01-01"_s, 70}}));
+        QCOMPARE(kept.project, u"Site"_s);
+
+        // The next write sets the document aside and builds on what was kept.
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(u"snapshot was unreadable; moved it to .*; kept 2 queued stops and "
+                                                u"the running session; 1 queued stop could not be read"_s));
+        const StoreResult stop = TrackingStore::setRunning(false, fixedClock(Instant{800}));
+        QVERIFY(stop.ok() && stop.saved);
+        QVERIFY(stop.repair.startsWith(u"the timer state was unreadable and has been repaired: kept 2 queued stops"_s));
+        const TrackingSnapshot after = TrackingStore::load();
+        QCOMPARE(after.pending->size(), 3);
+        QCOMPARE(after.pending->at(2).sessionID, u"RUN"_s);
+        QCOMPARE(after.pending->at(2).stoppedAt, Instant{800});
+        QVERIFY(!TrackingStore::read().unreadable);
+    }
+
+    void preferencesArePrivateWhateverTheUmask()
+    {
+        const mode_t old = ::umask(0);
+        Preferences::setValue(u"server"_s, u"https://example.com/api/v1/"_s);
+        Preferences::remove(u"user.name"_s);
+        ::umask(old);
+        QCOMPARE(modeOf(Preferences::path()), 0600);
+        QCOMPARE(modeOf(QFileInfo(Preferences::path()).absolutePath()), 0700);
+        QCOMPARE(Preferences::value(u"server"_s).toString(), u"https://example.com/api/v1/"_s);
     }
 };
 

@@ -4,7 +4,8 @@
 #include <QProcess>
 #include <QString>
 
-// A second Xvfb for one test, on a display number it picks itself.
+// A private Xvfb on a display number it picks itself, for one test or one
+// benchmark run; stopped when this goes.
 class ExtraDisplay {
 public:
     explicit ExtraDisplay(const QString &screen);   // "3024x1964x24"
