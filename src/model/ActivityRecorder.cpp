@@ -253,7 +253,8 @@ QCoro::Task<void> ActivityRecorder::takeScreenshot(QString token, std::optional<
     if (!self || !shot)
         co_return;
     // The session may have ended or turned private while the screen was grabbed.
-    if (liveToken() != token || m_timer.snapshot().sessionID != session || TrackingStore::load().isPrivate)
+    const std::optional<TrackingSnapshot> stored = LocalTimer::readStore();
+    if (liveToken() != token || m_timer.snapshot().sessionID != session || !stored || stored->isPrivate)
         co_return;
     QImage image;
     image.loadFromData(shot->jpeg, "JPG");

@@ -155,10 +155,9 @@ QCoro::Task<void> AppModel::reloadAndSync()
 void AppModel::setRunning(bool running)
 {
     // The stop flush takes the entry and the usage window before the snapshot changes.
-    const Instant now = m_platform.clock();
     if (!running)
-        m_activity->flushStop(now);
-    m_timer->setRunning(running, now, m_session->isDemo());
+        m_activity->flushStop(m_platform.clock());
+    m_timer->setRunning(running, m_platform.clock, m_session->isDemo());
     fireAndForget(m_sync->syncNow(), "sync");
 }
 
@@ -193,7 +192,7 @@ void AppModel::enterDemo()
 {
     // A member's running session ends at this moment; the session keeps it aside.
     if (isRunning())
-        m_timer->setRunning(false, m_platform.clock(), m_session->isDemo());
+        m_timer->setRunning(false, m_platform.clock, m_session->isDemo());
     m_session->enterDemo();
     m_timer->setProjects(DemoWorkspace::projects());
     m_sync->setStats(DemoWorkspace::stats());

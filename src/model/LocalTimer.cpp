@@ -1,13 +1,15 @@
 #include "LocalTimer.h"
 
-#include "SharedSuite.h"
 #include "TrackingControl.h"
 #include "TrackingLog.h"
 #include "TrackingStore.h"
 
 LocalTimer::LocalTimer(QObject *parent)
-    : QObject(parent), m_snapshot(TrackingStore::load())
+    : QObject(parent)
 {
+    // Unreadable just now: shown as stopped until a change signal brings the real state.
+    if (const std::optional<TrackingSnapshot> stored = readStore())
+        m_snapshot = *stored;
 }
 
 bool LocalTimer::stopsQueued(const TrackingSnapshot &snapshot)
@@ -154,7 +156,7 @@ void LocalTimer::syncLabels(bool save)
     const QString taskName = t ? t->name : QString();
     const std::optional<QString> projectID = p ? std::optional<QString>(p->id) : std::nullopt;
     const std::optional<QString> taskID = t ? std::optional<QString>(t->id) : std::nullopt;
-    const TrackingSnapshot saved = TrackingStore::update([&](TrackingSnapshot &snap) {
+    const StoreResult saved = TrackingStore::change([&](TrackingSnapshot &snap) {
         snap.project = projectName;
         snap.task = taskName;
         // A running session keeps the identifiers it was started with.
@@ -165,22 +167,27 @@ void LocalTimer::syncLabels(bool save)
         return true;
     });
     if (save)
-        setSnapshot(saved);
+        take(saved);
 }
 
-void LocalTimer::setRunning(bool running, Instant now, bool demo)
+void LocalTimer::setRunning(bool running, const TrackingStore::Clock &clock, bool demo)
 {
     syncLabels(false);
-    setSnapshot(TrackingStore::setRunning(running, now));
+    take(TrackingStore::setRunning(running, clock));
     TrackingControl::reload();
     // Demo stops are never queued for the server.
     if (demo)
-        setSnapshot(TrackingStore::clearPending());
+        take(TrackingStore::change([](TrackingSnapshot &snap) {
+            if (!snap.pending)
+                return false;
+            snap.pending.reset();
+            return true;
+        }));
 }
 
 void LocalTimer::setPrivate(bool on)
 {
-    setSnapshot(TrackingStore::update([on](TrackingSnapshot &snap) {
+    take(TrackingStore::change([on](TrackingSnapshot &snap) {
         if (snap.isPrivate == on)
             return false;
         snap.isPrivate = on;
@@ -191,28 +198,38 @@ void LocalTimer::setPrivate(bool on)
 void LocalTimer::reset()
 {
     ++m_epoch;
-    TrackingStore::save(TrackingSnapshot{});
+    const StoreResult saved = TrackingStore::write(TrackingSnapshot{});
+    if (!saved.ok())
+        qCWarning(lcTracking, "the local timer was not reset: %s", qUtf8Printable(saved.error));
     setSnapshot(TrackingSnapshot{});
     TrackingControl::reload();
 }
 
 std::optional<TrackingSnapshot> LocalTimer::readStore()
 {
-    const SharedSuite::Document document = SharedSuite::read(SharedSuite::snapshotPath());
-    if (document.state == SharedSuite::Document::State::failed) {
-        qCWarning(lcTracking, "the timer state could not be read: %s", qUtf8Printable(document.error));
+    StoreResult stored = TrackingStore::read();
+    if (!stored.ok()) {
+        qCWarning(lcTracking, "kept the timer state shown: %s", qUtf8Printable(stored.error));
         return std::nullopt;
     }
-    return TrackingStore::load();
+    return std::move(stored.snapshot);
+}
+
+bool LocalTimer::take(const StoreResult &result)
+{
+    if (!result.ok()) {
+        qCWarning(lcTracking, "kept the timer state shown: %s", qUtf8Printable(result.error));
+        return false;
+    }
+    setSnapshot(result.snapshot);
+    return true;
 }
 
 bool LocalTimer::reload()
 {
     std::optional<TrackingSnapshot> stored = readStore();
-    if (!stored) {
-        qCWarning(lcTracking, "kept the timer state shown until the stored one can be read");
+    if (!stored)
         return false;
-    }
     if (*stored == m_snapshot)
         return false;
     setSnapshot(std::move(*stored));

@@ -3,6 +3,7 @@
 #include "Instant.h"
 #include "Project.h"
 #include "TrackingSnapshot.h"
+#include "TrackingStore.h"
 
 #include <QList>
 #include <QObject>
@@ -25,6 +26,9 @@ public:
     // What the store holds; nothing (logged) when the document is there but
     // cannot be read just now: that is no reason to take it for stopped.
     static std::optional<TrackingSnapshot> readStore();
+    // Shows what the store holds after an operation. When the store could not
+    // read or write, the state shown stays and the reason is logged; false then.
+    bool take(const StoreResult &result);
 
     const TrackingSnapshot &snapshot() const { return m_snapshot; }
     void setSnapshot(TrackingSnapshot snapshot);
@@ -52,8 +56,8 @@ public:
     // Takes over the identifiers of a timer adopted from the server.
     void chooseAdopted(const std::optional<QString> &projectID, const std::optional<QString> &taskID);
 
-    // Starts or stops the stored timer at `now`; the demo queues nothing.
-    void setRunning(bool running, Instant now, bool demo);
+    // Starts or stops the stored timer at the instant `clock` gives; the demo queues nothing.
+    void setRunning(bool running, const TrackingStore::Clock &clock, bool demo);
     // The private switch: written straight to the store.
     void setPrivate(bool on);
     // Replaces the stored snapshot by an empty one, queue and all.

@@ -108,7 +108,10 @@ void Session::enterDemo()
 
 void Session::keepMemberTimer()
 {
-    const TrackingSnapshot stored = TrackingStore::load();
+    const std::optional<TrackingSnapshot> read = LocalTimer::readStore();
+    if (!read)
+        return; // the reset that follows cannot write either: the stored state stays
+    const TrackingSnapshot &stored = *read;
     if (!LocalTimer::stopsQueued(stored))
         return;
     const QString member = lastMember();
@@ -125,20 +128,17 @@ void Session::restoreKeptTimer(const QString &member)
     const std::optional<TrackingSnapshot> kept = KeptTimers::take(member);
     if (!kept)
         return;
-    bool saved = false;
-    const TrackingSnapshot stored = TrackingStore::update(
-        [&](TrackingSnapshot &snap) {
-            KeptTimers::merge(snap, *kept);
-            return true;
-        },
-        &saved);
-    if (!saved) {
+    const StoreResult stored = TrackingStore::change([&](TrackingSnapshot &snap) {
+        KeptTimers::merge(snap, *kept);
+        return true;
+    });
+    if (!stored.ok()) {
         KeptTimers::keep(member, *kept); // for the next sign-in
         return;
     }
     qCInfo(lcTracking, "gave %s back %ld kept stops", qUtf8Printable(member),
            long(kept->pending ? kept->pending->size() : 0));
-    m_timer.setSnapshot(stored);
+    m_timer.take(stored);
 }
 
 void Session::setSignedIn(bool v)

@@ -44,33 +44,20 @@ bool markStartAccepted(TrackingSnapshot &snap, const QString &sessionID, std::op
 }
 
 // Writes an accepted start into the store; false when it had to be written and could not be.
-bool storeAcceptedStart(const QString &sessionID, std::optional<qint64> entry, TrackingSnapshot *stored)
+bool storeAcceptedStart(const QString &sessionID, std::optional<qint64> entry, StoreResult *stored)
 {
-    bool wanted = false;
-    bool saved = false;
-    *stored = TrackingStore::update(
-        [&](TrackingSnapshot &snap) {
-            wanted = markStartAccepted(snap, sessionID, entry);
-            return wanted;
-        },
-        &saved);
-    return saved || !wanted;
+    *stored = TrackingStore::change([&](TrackingSnapshot &snap) { return markStartAccepted(snap, sessionID, entry); });
+    return stored->ok();
 }
 
 // The model has gone while the server accepted a start: the store still learns of it.
 void keepAcceptedStart(const QString &sessionID, std::optional<qint64> entry)
 {
-    TrackingSnapshot stored;
+    StoreResult stored;
     if (!storeAcceptedStart(sessionID, entry, &stored))
         qCWarning(lcTracking, "accepted start of %s not recorded: %s", qUtf8Printable(sessionID), qUtf8Printable(notSaved));
 }
 
-bool stillQueued(const TrackingSnapshot &snap, const QString &sessionID)
-{
-    return snap.pending && std::any_of(snap.pending->cbegin(), snap.pending->cend(), [&](const PendingStop &p) {
-        return p.sessionID == sessionID;
-    });
-}
 } // namespace
 
 SyncEngine::SyncEngine(Session &session, LocalTimer &timer, DeviceLookup &devices, Instant now, QObject *parent)
@@ -248,9 +235,8 @@ QCoro::Task<SyncEngine::Step> SyncEngine::pushQueuedStop(QString token, std::opt
     if (!self || !stillOurs(epoch))
         co_return Step{Step::Kind::abandoned, {}};
 
-    const TrackingSnapshot accepted = TrackingStore::accept(p);
-    m_timer.setSnapshot(accepted);
-    if (stillQueued(accepted, p.sessionID)) // the store would hand us the same stop for ever
+    // A store that cannot record this would hand us the same stop for ever.
+    if (!m_timer.take(TrackingStore::acceptStop(p)))
         co_return Step::failed(notSaved);
     m_acceptedStarts.remove(p.sessionID);
     SentSessions::remember(p);
@@ -300,11 +286,9 @@ QCoro::Task<std::optional<qint64>> SyncEngine::startSession(QString token, QStri
 
 std::optional<QString> SyncEngine::recordStart(const QString &sessionID, std::optional<qint64> entry)
 {
-    TrackingSnapshot stored;
-    if (!storeAcceptedStart(sessionID, entry, &stored))
-        return notSaved;
-    m_timer.setSnapshot(stored);
-    return std::nullopt;
+    StoreResult stored;
+    storeAcceptedStart(sessionID, entry, &stored);
+    return m_timer.take(stored) ? std::nullopt : std::optional<QString>(notSaved);
 }
 
 QCoro::Task<void> SyncEngine::pushThenLogout(QString token, int epoch)
@@ -348,7 +332,7 @@ QCoro::Task<void> SyncEngine::adoptServerTimer(QString token)
 
     // Check again on the stored copy: a start made while we asked wins.
     bool adopted = false;
-    const TrackingSnapshot saved = TrackingStore::update([&](TrackingSnapshot &snap) {
+    const StoreResult saved = TrackingStore::change([&](TrackingSnapshot &snap) {
         if (localBusy(snap))
             return false;
         snap.isRunning = true;
@@ -361,8 +345,7 @@ QCoro::Task<void> SyncEngine::adoptServerTimer(QString token)
         adopted = true;
         return true;
     });
-    m_timer.setSnapshot(saved);
-    if (adopted)
+    if (m_timer.take(saved) && adopted)
         m_timer.chooseAdopted(current.project, current.task);
 }
 

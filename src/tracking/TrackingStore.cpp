@@ -214,15 +214,20 @@ TrackingSnapshot toggle(Instant now, bool *saved)
     return result.snapshot;
 }
 
-TrackingSnapshot accept(const PendingStop &stop)
+StoreResult acceptStop(const PendingStop &stop)
 {
-    return update([&](TrackingSnapshot &snap) {
+    return change([&](TrackingSnapshot &snap) {
         if (snap.pending)
             snap.pending->removeIf([&](const PendingStop &p) { return p.sessionID == stop.sessionID; });
         const QString key = TrackingSnapshot::dayKey(stop.startedAt);
         snap.banked[key] = std::max(0.0, snap.banked.value(key, 0.0) - stop.duration());
         return true;
     });
+}
+
+TrackingSnapshot accept(const PendingStop &stop)
+{
+    return acceptStop(stop).snapshot;
 }
 
 TrackingSnapshot clearPending()

@@ -66,6 +66,8 @@ TrackingSnapshot toggle(Instant now, bool *saved = nullptr);
 // The server accepted `stop`: remove every queued stop of its session and take
 // its seconds back out of the bank of its start day (never below 0).
 TrackingSnapshot accept(const PendingStop &stop);
+// As accept(), reporting as change() does.
+StoreResult acceptStop(const PendingStop &stop);
 
 // Drops the queue (the demo workspace keeps nothing to send); `banked` stays.
 TrackingSnapshot clearPending();

@@ -1,31 +1,16 @@
 // The sync engine against the loopback server: order, retries, races, adoption.
+#include "FileSizeLimit.h"
 #include "ModelFixture.h"
+#include "PermissionChecks.h"
+#include "SharedSuite.h"
 
+#include <QFile>
 #include <QJsonObject>
 
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-// Files of this process may not grow past 64 bytes while it lives, as on a full disk.
-class FullDisk {
-public:
-    FullDisk()
-    {
-        ::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        struct rlimit tiny = m_old;
-        tiny.rlim_cur = 64;
-        ::setrlimit(RLIMIT_FSIZE, &tiny);
-    }
-    ~FullDisk() { ::setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    struct rlimit m_old {};
-};
-
 // How many starts the server received for one session.
 int startsOf(const ModelFixture &f, const QString &session)
 {
@@ -198,7 +183,7 @@ private Q_SLOTS:
 
         // The disk is full: the accepted start cannot be written down.
         {
-            const FullDisk full;
+            const FileSizeLimit full(64);
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"snapshot save failed"_s));
             QTest::ignoreMessage(QtWarningMsg,
                                  QRegularExpression(u"sync failed: The timer state on this computer could not be saved."_s));
@@ -401,6 +386,28 @@ private Q_SLOTS:
         QVERIFY(model->snapshot().startSynced == true);
     }
 
+    void unreadableStateKeepsWhatIsShown()
+    {
+        ModelFixture f;
+        auto model = f.signedIn();
+        model->setRunning(true);
+        ModelFixture::syncAll(*model);
+        QCOMPARE(model->sync(), SyncState::synced());
+
+        // The stored state exists but cannot be read just now; zimbrel-control signals a change.
+        const QString path = SharedSuite::snapshotPath();
+        QVERIFY(QFile::setPermissions(path, {}));
+        {
+            const PermissionChecks::Enforced asEveryone;
+            ChangeSignal::post();
+            ModelFixture::settle(*model);
+            QVERIFY(model->snapshot().isRunning);
+            QVERIFY(model->snapshot().startSynced == true);
+        }
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QVERIFY(TrackingStore::load().isRunning);
+    }
+
     void unwritableStoreEndsThePass()
     {
         ModelFixture f;
@@ -409,16 +416,12 @@ private Q_SLOTS:
         f.server.clear();
 
         // The disk is full: accepting the stop cannot be saved.
-        ::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit old {};
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        struct rlimit tiny = old;
-        tiny.rlim_cur = 64;
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"snapshot save failed"_s));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"sync failed: The timer state on this computer could not be saved."_s));
-        AsyncTest::await(model->syncNow());
-        ::setrlimit(RLIMIT_FSIZE, &old);
+        {
+            const FileSizeLimit full(64);
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"snapshot save failed"_s));
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"sync failed: The timer state on this computer could not be saved."_s));
+            AsyncTest::await(model->syncNow());
+        }
 
         QCOMPARE(f.server.count(u"time/stop"_s), 1);
         QCOMPARE(model->sync().kind, SyncState::Kind::failed);
