@@ -1,5 +1,6 @@
 #include "ActivityRecorder.h"
 
+#include "Assign.h"
 #include "API.h"
 #include "DeviceLookup.h"
 #include "Durations.h"
@@ -289,11 +290,7 @@ QCoro::Task<void> ActivityRecorder::sendSample(QString token, std::optional<qint
     setLastActivity(percent);
     const QJsonObject body = API::activityBody(device, entry, counts.clicks, counts.keystrokes, percent, until);
     try {
-        const QString path = u"activity/logs"_s;
-        const std::optional<QString> auth = token;
-        const QString method = u"POST"_s;
-        const std::optional<QJsonObject> payload = body;
-        co_await API::request(path, auth, method, payload);
+        co_await API::activityLog(token, body);
         qCInfo(lcTracking, "activity/logs ok: %ld keys, %ld clicks, %f%%", long(counts.keystrokes),
                long(counts.clicks), percent);
     } catch (const APIError &e) {
@@ -340,18 +337,14 @@ QCoro::Task<void> ActivityRecorder::stopFlush(QString token, std::optional<qint6
 
 void ActivityRecorder::setInputAllowed(bool v)
 {
-    if (v == m_inputAllowed)
-        return;
-    m_inputAllowed = v;
-    Q_EMIT inputAllowedChanged();
+    if (assign(m_inputAllowed, v))
+        Q_EMIT inputAllowedChanged();
 }
 
 void ActivityRecorder::setScreenAllowed(bool v)
 {
-    if (v == m_screenAllowed)
-        return;
-    m_screenAllowed = v;
-    Q_EMIT screenAllowedChanged();
+    if (assign(m_screenAllowed, v))
+        Q_EMIT screenAllowedChanged();
 }
 
 void ActivityRecorder::setLastActivity(std::optional<double> v)
@@ -362,10 +355,8 @@ void ActivityRecorder::setLastActivity(std::optional<double> v)
 
 void ActivityRecorder::setCaptures(int v)
 {
-    if (v == m_captures)
-        return;
-    m_captures = v;
-    Q_EMIT capturesChanged();
+    if (assign(m_captures, v))
+        Q_EMIT capturesChanged();
 }
 
 void ActivityRecorder::setPulse(QList<double> pulse)

@@ -1,5 +1,6 @@
 #include "AppModel.h"
 
+#include "Assign.h"
 #include "DemoWorkspace.h"
 #include "FireAndForget.h"
 #include "Notifier.h"
@@ -255,10 +256,8 @@ QString AppModel::greeting() const
 
 void AppModel::setScreen(Screen screen)
 {
-    if (screen == m_screen)
-        return;
-    m_screen = screen;
-    Q_EMIT screenChanged();
+    if (assign(m_screen, screen))
+        Q_EMIT screenChanged();
 }
 
 // ---- View adapters ----

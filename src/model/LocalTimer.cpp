@@ -1,5 +1,6 @@
 #include "LocalTimer.h"
 
+#include "Assign.h"
 #include "TrackingControl.h"
 #include "TrackingLog.h"
 #include "TrackingStore.h"
@@ -24,35 +25,28 @@ bool LocalTimer::startUnsent(const TrackingSnapshot &snapshot)
 
 void LocalTimer::setSnapshot(TrackingSnapshot snapshot)
 {
-    if (snapshot == m_snapshot)
-        return;
-    m_snapshot = std::move(snapshot);
-    Q_EMIT snapshotChanged();
+    if (assign(m_snapshot, std::move(snapshot)))
+        Q_EMIT snapshotChanged();
 }
 
 void LocalTimer::setProjects(QList<Project> projects)
 {
-    if (projects == m_projects)
+    if (!assign(m_projects, std::move(projects)))
         return;
-    m_projects = std::move(projects);
     Q_EMIT projectsChanged();
     Q_EMIT choiceChanged();
 }
 
 void LocalTimer::setProjectID(std::optional<QString> id)
 {
-    if (id == m_projectID)
-        return;
-    m_projectID = std::move(id);
-    Q_EMIT choiceChanged();
+    if (assign(m_projectID, std::move(id)))
+        Q_EMIT choiceChanged();
 }
 
 void LocalTimer::setTaskID(std::optional<QString> id)
 {
-    if (id == m_taskID)
-        return;
-    m_taskID = std::move(id);
-    Q_EMIT choiceChanged();
+    if (assign(m_taskID, std::move(id)))
+        Q_EMIT choiceChanged();
 }
 
 void LocalTimer::clearChoice()

@@ -1,5 +1,6 @@
 #include "Session.h"
 
+#include "Assign.h"
 #include "API.h"
 #include "DemoWorkspace.h"
 #include "KeptTimers.h"
@@ -143,26 +144,20 @@ void Session::restoreKeptTimer(const QString &member)
 
 void Session::setSignedIn(bool v)
 {
-    if (v == m_signedIn)
-        return;
-    m_signedIn = v;
-    Q_EMIT signedInChanged();
+    if (assign(m_signedIn, v))
+        Q_EMIT signedInChanged();
 }
 
 void Session::setIsDemo(bool v)
 {
-    if (v == m_isDemo)
-        return;
-    m_isDemo = v;
-    Q_EMIT isDemoChanged();
+    if (assign(m_isDemo, v))
+        Q_EMIT isDemoChanged();
 }
 
 void Session::setToken(std::optional<QString> token)
 {
-    if (token == m_token)
-        return;
-    m_token = std::move(token);
-    Q_EMIT tokenChanged();
+    if (assign(m_token, std::move(token)))
+        Q_EMIT tokenChanged();
 }
 
 void Session::setUser(const QString &name, const QString &email, const QString &role)

@@ -1,5 +1,6 @@
 #include "SyncEngine.h"
 
+#include "Assign.h"
 #include "API.h"
 #include "DeviceLookup.h"
 #include "LocalTimer.h"
@@ -440,24 +441,18 @@ QString SyncEngine::syncText(int captures) const
 
 void SyncEngine::setSync(SyncState state)
 {
-    if (state == m_sync)
-        return;
-    m_sync = std::move(state);
-    Q_EMIT syncChanged();
+    if (assign(m_sync, std::move(state)))
+        Q_EMIT syncChanged();
 }
 
 void SyncEngine::setLoading(bool v)
 {
-    if (v == m_loading)
-        return;
-    m_loading = v;
-    Q_EMIT loadingChanged();
+    if (assign(m_loading, v))
+        Q_EMIT loadingChanged();
 }
 
 void SyncEngine::setLoadError(std::optional<QString> error)
 {
-    if (error == m_loadError)
-        return;
-    m_loadError = std::move(error);
-    Q_EMIT loadErrorChanged();
+    if (assign(m_loadError, std::move(error)))
+        Q_EMIT loadErrorChanged();
 }

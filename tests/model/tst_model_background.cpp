@@ -1,12 +1,13 @@
 // The background work of a running timer, driven by ticks at chosen instants.
+#include "EnvOverride.h"
 #include "ModelFixture.h"
 #include "Preferences.h"
+#include "ProgramRun.h"
 
 #include <QBuffer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 
 using namespace Qt::StringLiterals;
 
@@ -25,10 +26,8 @@ QByteArray jpeg(int w, int h)
 // Real key presses and clicks on the test display, as the input tap sees them.
 void xdotool(const QStringList &args)
 {
-    QProcess p;
-    p.start(u"xdotool"_s, args);
-    QVERIFY(p.waitForFinished(20000));
-    QCOMPARE(p.exitCode(), 0);
+    const ProgramRun run = ProgramRun::run(u"xdotool"_s, args, {{}, {}, {}, 20000});
+    QCOMPARE(run.exitCode, 0);
 }
 
 void type(AppModel &model, int keys, int clicks = 0)
@@ -355,11 +354,11 @@ private Q_SLOTS:
         ModelFixture f;
         f.inputAllowed = true; // granted from launch on
         auto model = f.make({true, {}, 0});
-        const QByteArray display = qgetenv("DISPLAY");
-        qputenv("DISPLAY", ":987"); // no such display: the tap cannot start
-        model->setRunning(true);
-        tickAt(f, *model, f.clock.addSeconds(1));
-        qputenv("DISPLAY", display);
+        {
+            const EnvOverride noDisplay("DISPLAY", ":987"); // no such display: the tap cannot start
+            model->setRunning(true);
+            tickAt(f, *model, f.clock.addSeconds(1));
+        }
         QCOMPARE(model->monitor().strategy(), ActivityMonitor::Strategy::fallback);
 
         // The permission check every fifth tick tries the tap again.

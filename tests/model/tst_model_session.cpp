@@ -5,10 +5,10 @@
 #include "LocalTimer.h"
 #include "ModelFixture.h"
 #include "Preferences.h"
+#include "ProgramRun.h"
 
 #include <QJsonObject>
 #include <QFileInfo>
-#include <QProcess>
 
 #include <sys/stat.h>
 
@@ -298,9 +298,8 @@ private Q_SLOTS:
         ModelFixture f;
         auto model = f.signedIn();
         f.server.clear();
-        QProcess control;
-        control.start(TestEnv::buildPath(u"src/controls/zimbrel-control"_s), {u"on"_s});
-        QVERIFY(control.waitForFinished(30000));
+        const ProgramRun control = ProgramRun::run(TestEnv::buildPath(u"src/controls/zimbrel-control"_s), {u"on"_s});
+        QCOMPARE(control.exitCode, 0);
         QVERIFY(TestEnv::waitFor([&] { return model->snapshot().isRunning; }));
         QVERIFY(TestEnv::waitFor([&] { return model->snapshot().startSynced == true; }));
         QCOMPARE(f.server.count(u"time/start"_s), 1);
