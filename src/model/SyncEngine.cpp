@@ -44,18 +44,16 @@ bool markStartAccepted(TrackingSnapshot &snap, const QString &sessionID, std::op
     return marked;
 }
 
-// Writes an accepted start into the store; false when it had to be written and could not be.
-bool storeAcceptedStart(const QString &sessionID, std::optional<qint64> entry, StoreResult *stored)
+// Writes an accepted start into the store.
+StoreResult storeAcceptedStart(const QString &sessionID, std::optional<qint64> entry)
 {
-    *stored = TrackingStore::change([&](TrackingSnapshot &snap) { return markStartAccepted(snap, sessionID, entry); });
-    return stored->ok();
+    return TrackingStore::change([&](TrackingSnapshot &snap) { return markStartAccepted(snap, sessionID, entry); });
 }
 
 // The model has gone while the server accepted a start: the store still learns of it.
 void keepAcceptedStart(const QString &sessionID, std::optional<qint64> entry)
 {
-    StoreResult stored;
-    if (!storeAcceptedStart(sessionID, entry, &stored))
+    if (!storeAcceptedStart(sessionID, entry).ok())
         qCWarning(lcTracking, "accepted start of %s not recorded: %s", qUtf8Printable(sessionID), qUtf8Printable(notSaved));
 }
 
@@ -287,9 +285,7 @@ QCoro::Task<std::optional<qint64>> SyncEngine::startSession(QString token, QStri
 
 std::optional<QString> SyncEngine::recordStart(const QString &sessionID, std::optional<qint64> entry)
 {
-    StoreResult stored;
-    storeAcceptedStart(sessionID, entry, &stored);
-    return m_timer.take(stored) ? std::nullopt : std::optional<QString>(notSaved);
+    return m_timer.take(storeAcceptedStart(sessionID, entry)) ? std::nullopt : std::optional<QString>(notSaved);
 }
 
 QCoro::Task<void> SyncEngine::pushThenLogout(QString token, int epoch)
