@@ -83,6 +83,27 @@ if DESTDIR="$usr" "$cmake" --install "$build" --prefix /usr >"$tmp/install-usr.l
 else
   fail "cmake --install with prefix /usr: $(cat "$tmp/install-usr.log")"
 fi
+# Characters a launcher would expand or split are quoted and escaped as the
+# desktop entry format asks: \ " ` $ escaped inside quotes, % doubled, then
+# every backslash doubled once more for the string value.
+odd='/opt/odd $HOME "q" `x` 100%'
+cat >"$tmp/entry.cmake" <<CMAKE
+set(CMAKE_INSTALL_PREFIX [==[$odd]==])
+set(ZIMBREL_ENTRY_TEMPLATE [==[$source/data/$id.desktop.in]==])
+set(ZIMBREL_ENTRY_OUTPUT [==[$tmp/odd/$id.desktop]==])
+set(ZIMBREL_BINDIR bin)
+set(ZIMBREL_APPSDIR share/applications)
+include([==[$source/cmake/InstallDesktopEntry.cmake]==])
+CMAKE
+if DESTDIR="$tmp/odd stage" "$cmake" -P "$tmp/entry.cmake" >/dev/null 2>"$tmp/odd.log"; then
+  odd_entry="$tmp/odd stage$odd/share/applications/$id.desktop"
+  want='Exec="/opt/odd \\$HOME \\"q\\" \\`x\\` 100%%/bin/zimbrel"'
+  grep -qxF "$want" "$odd_entry" || fail "odd prefix: $(grep '^Exec=' "$odd_entry" | head -n1), want $want"
+  grep -qxF "TryExec=$odd/bin/zimbrel" "$odd_entry" || fail "odd prefix: $(grep '^TryExec=' "$odd_entry")"
+  out=$(desktop-file-validate "$odd_entry" 2>&1) && [ -z "$out" ] || fail "odd prefix: desktop-file-validate: $out"
+else
+  fail "desktop entry for an odd prefix: $(cat "$tmp/odd.log")"
+fi
 pass "desktop entry"
 
 # --- metadata, versions -----------------------------------------------------
