@@ -135,7 +135,7 @@ fi
 
 # --- manual pages -----------------------------------------------------------
 options=$(grep -o -- '--[a-z][a-z-]*' <<<"$help" | sort -u)
-commands=$(sed -n '/^Commands:/,$p' <<<"$chelp" | awk 'NF {print $1}' | grep -v '^Commands:$' | sort -u)
+commands=$(sed -n '/^Commands:/,/^$/p' <<<"$chelp" | awk 'NF {print $1}' | grep -v '^Commands:$' | sort -u)
 [ -n "$options" ] && [ -n "$commands" ] || fail "could not read the options from the programs' help"
 for page in zimbrel zimbrel-control; do
   gz="$root/share/man/man1/$page.1.gz"
