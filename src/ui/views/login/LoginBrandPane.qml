@@ -47,7 +47,7 @@ Item {
         }
 
         Text {
-            width: Math.min(parent.width, 380)
+            width: Math.min(parent.width, 430)
             wrapMode: Text.Wrap
             text: "One click from the menu bar or Control Center starts your timer."
             color: Qt.rgba(1, 1, 1, 0.65)

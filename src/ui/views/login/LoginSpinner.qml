@@ -20,15 +20,16 @@ Item {
         Repeater {
             model: 8
             Rectangle {
+                id: dot
                 required property int index
-                readonly property real angle: index * Math.PI / 4
+                readonly property real angle: dot.index * Math.PI / 4
                 width: root.width * 0.2
-                height: width
-                radius: width / 2
+                height: dot.width
+                radius: dot.width / 2
                 color: root.color
-                opacity: 0.25 + 0.75 * index / 7
-                x: root.width / 2 + Math.cos(angle) * (root.width / 2 - width / 2) - width / 2
-                y: root.height / 2 + Math.sin(angle) * (root.height / 2 - width / 2) - width / 2
+                opacity: 0.25 + 0.75 * dot.index / 7
+                x: root.width / 2 + Math.cos(dot.angle) * (root.width / 2 - dot.width / 2) - dot.width / 2
+                y: root.height / 2 + Math.sin(dot.angle) * (root.height / 2 - dot.width / 2) - dot.width / 2
             }
         }
 

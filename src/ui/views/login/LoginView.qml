@@ -190,11 +190,12 @@ Item {
                     onClicked: root.submit()
                     Accessible.onPressAction: root.submit()
 
+                    // The label, led by the spinner while busy. (No ids inside:
+                    // contentItem is a deferred property.)
                     contentItem: Item {
-                        implicitWidth: signInRow.implicitWidth
-                        implicitHeight: signInRow.implicitHeight
+                        implicitWidth: children[0].implicitWidth
+                        implicitHeight: children[0].implicitHeight
                         Row {
-                            id: signInRow
                             anchors.centerIn: parent
                             spacing: 8
                             App.LoginSpinner {
