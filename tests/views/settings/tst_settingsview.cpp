@@ -8,6 +8,7 @@
 #include "SettingsViewModel.h"
 #include "ViewHarness.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -273,6 +274,27 @@ private Q_SLOTS:
             if (r.path == u"time/stop" || r.path == u"logout")
                 order << r.path;
         QCOMPARE(order, (QStringList{u"time/stop"_s, u"logout"_s}));
+    }
+
+    void signOutPressedByAssistiveTechnologyRunsOnce()
+    {
+        // A second sign-out would find no token and reset the local timer,
+        // dropping the stop still owed to the server.
+        QAccessible::setActive(true);
+        m_model = m_f->signedIn();
+        m_model->setRunning(true);
+        ModelFixture::settle(*m_model);
+        m_f->server.clear();
+        show();
+        QAccessibleInterface *button = QAccessible::queryAccessibleInterface(m_h->item(u"signOutButton"_s));
+        QVERIFY(button && button->actionInterface());
+        QCOMPARE(button->text(QAccessible::Name), u"Sign out"_s);
+        button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QTRY_VERIFY(!m_model->signedIn());
+        QVERIFY(m_f->server.waitFor(u"logout"_s));
+        QTest::qWait(200);
+        QCOMPARE(m_f->server.count(u"time/stop"_s), 1);
+        QCOMPARE(m_f->server.count(u"logout"_s), 1);
     }
 
     void screenshots()
