@@ -81,6 +81,10 @@ private Q_SLOTS:
         QSignalSpy signedIn(m_h->root(), SIGNAL(signedIn()));
         QTRY_VERIFY(emailInput()->hasActiveFocus());
         QVERIFY(!button()->isEnabled());
+        key(Qt::Key_Tab);
+        QTRY_VERIFY(passwordInput()->hasActiveFocus());
+        QTest::keyClick(m_h->view(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QTRY_VERIFY(emailInput()->hasActiveFocus());
 
         type(u"member@example.com"_s);
         QVERIFY(!button()->isEnabled()); // the password is still empty
@@ -95,7 +99,7 @@ private Q_SLOTS:
         type(u"secret"_s);
         QVERIFY(button()->isEnabled());
         QCOMPARE(buttonText(), u"Sign in"_s);
-        m_f->server.delay(u"login"_s, 700);
+        m_f->server.delay(u"login"_s, 1500);
         key(Qt::Key_Return);
         QVERIFY(busy());
         key(Qt::Key_Return); // a second Return while busy starts nothing
@@ -103,6 +107,7 @@ private Q_SLOTS:
         QVERIFY(!button()->isEnabled());
         QCOMPARE(buttonText(), u"Signing in\u2026"_s);
         QVERIFY(m_h->item(u"signInSpinner"_s)->isVisible());
+        m_h->screenshot(u"login"_s, u"login-busy"_s);
 
         QTRY_COMPARE_WITH_TIMEOUT(signedIn.count(), 1, 10000);
         QCOMPARE(submitted.count(), 1);

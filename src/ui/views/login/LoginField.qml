@@ -92,10 +92,11 @@ Column {
             selectedTextColor: Ui.Palette.ink
             font.pixelSize: 14
             selectByMouse: true
+            activeFocusOnTab: true
             echoMode: root.secret ? TextInput.Password : TextInput.Normal
             passwordCharacter: "\u2022"
             inputMethodHints: root.secret ? (Qt.ImhHiddenText | Qt.ImhSensitiveData | Qt.ImhNoPredictiveText)
-                                          : (Qt.ImhEmailCharactersOnly | Qt.ImhNoAutoUppercase)
+                                          : Qt.ImhNoAutoUppercase
             onAccepted: root.accepted()
 
             Accessible.role: Accessible.EditableText
