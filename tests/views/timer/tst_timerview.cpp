@@ -84,7 +84,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("height");
         QTest::addColumn<QString>("look");
         QTest::addColumn<bool>("running");
-        for (const QSize size : {QSize(940, 640), QSize(400, 700), QSize(360, 640)})
+        for (const QSize size : {QSize(940, 640), QSize(600, 640), QSize(400, 700), QSize(360, 640)})
             for (const QString &look : {u"light"_s, u"dark"_s})
                 for (bool running : {false, true})
                     QTest::addRow("%dx%d %s %s", size.width(), size.height(), qPrintable(look),
@@ -161,22 +161,51 @@ private Q_SLOTS:
     {
         QQuickItem *project = item(u"projectPicker"_s);
         QQuickItem *task = item(u"taskPicker"_s);
-        QVERIFY(project->isEnabled() && task->isEnabled());
+        auto *projectBody = project->findChild<QQuickItem *>(u"pickerBody"_s);
+        auto *taskBody = task->findChild<QQuickItem *>(u"pickerBody"_s);
+        QVERIFY(projectBody && taskBody);
+        QVERIFY(projectBody->isEnabled() && taskBody->isEnabled());
         QCOMPARE(project->property("help").toString(), QString());
-        QCOMPARE(ViewHarness::property(project, u"Accessible.name"_s).toString(),
+        QCOMPARE(ViewHarness::property(projectBody, u"Accessible.name"_s).toString(),
                  u"Project: Client Portal Rebuild"_s);
-        QCOMPARE(ViewHarness::property(task, u"Accessible.name"_s).toString(), u"Task: Design system"_s);
+        QCOMPARE(ViewHarness::property(taskBody, u"Accessible.name"_s).toString(), u"Task: Design system"_s);
 
         setRunning(true);
-        QVERIFY(!project->isEnabled() && !task->isEnabled());
-        QCOMPARE(project->opacity(), 0.55);
+        QVERIFY(!projectBody->isEnabled() && !taskBody->isEnabled());
+        QCOMPARE(projectBody->opacity(), 0.55);
         QCOMPARE(project->property("help").toString(), u"Stop the timer to switch project"_s);
         QCOMPARE(task->property("help").toString(), u"Stop the timer to switch task"_s);
+        QCOMPARE(ViewHarness::property(taskBody, u"Accessible.description"_s).toString(), u"Stop the timer to switch task"_s);
         // A click on a locked row opens no menu and changes nothing.
         QTest::mouseClick(&m_harness->view(), Qt::LeftButton, {}, centreOf(project));
+        QTest::qWait(50);
+        QVERIFY(!project->findChild<QObject *>(u"pickerMenu"_s)->property("visible").toBool());
         QCOMPARE(m_model->projectID(), std::optional<QString>(u"1"_s));
         setRunning(false);
-        QVERIFY(project->isEnabled());
+        QVERIFY(projectBody->isEnabled());
+    }
+
+    void pickerMenuChoosesAProject()
+    {
+        QQuickItem *project = item(u"projectPicker"_s);
+        auto *menu = project->findChild<QObject *>(u"pickerMenu"_s);
+        QVERIFY(menu);
+        QTest::mouseClick(&m_harness->view(), Qt::LeftButton, {}, centreOf(project));
+        QTRY_VERIFY(menu->property("opened").toBool());
+        QCOMPARE(menu->property("count").toInt(), 4);
+        QQuickItem *second = nullptr;
+        QMetaObject::invokeMethod(menu, "itemAt", Q_RETURN_ARG(QQuickItem *, second), Q_ARG(int, 1));
+        QVERIFY(second);
+        QCOMPARE(second->property("text").toString(), u"Mobile App v2"_s);
+        QVERIFY(!second->property("current").toBool());
+        QTest::mouseClick(&m_harness->view(), Qt::LeftButton, {}, centreOf(second));
+        QTRY_VERIFY(!menu->property("visible").toBool());
+        QCOMPARE(m_model->projectID(), std::optional<QString>(u"2"_s));
+        QCOMPARE(m_model->taskID(), std::optional<QString>(u"21"_s));
+        QCOMPARE(ViewHarness::property(project->findChild<QQuickItem *>(u"pickerBody"_s), u"Accessible.name"_s).toString(),
+                 u"Project: Mobile App v2"_s);
+        QCOMPARE(TrackingStore::load().project, u"Mobile App v2"_s);
+        m_model->chooseProject(u"1"_s);
     }
 
     void privateSwitchWritesTheStore()
@@ -271,7 +300,7 @@ private Q_SLOTS:
         // The project without tasks: the task row is disabled though stopped.
         model->setRunning(false);
         model->chooseProject(u"10"_s);
-        QVERIFY(!harness.item(u"taskPicker"_s)->isEnabled());
+        QVERIFY(!harness.item(u"taskPicker"_s)->property("active").toBool());
         QCOMPARE(harness.item(u"taskPicker"_s)->property("help").toString(), QString());
         QVERIFY(harness.item(u"startStop"_s)->isEnabled());
         QVERIFY2(ViewHarness::warnings().isEmpty(), qPrintable(ViewHarness::warnings().join(u'\n')));

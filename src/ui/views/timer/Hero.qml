@@ -11,12 +11,15 @@ Rectangle {
     id: root
 
     property bool stacked: false
+    // Too narrow for the dial beside the details (a wide window with a long
+    // side column): one centred column as when stacked.
+    readonly property bool oneColumn: stacked || width < 470
     readonly property var vm: App.TimerViewModel
-    readonly property real dialSize: stacked ? 168 : 184
+    readonly property real dialSize: oneColumn ? 168 : 184
 
     implicitWidth: body.implicitWidth + 2 * padding
     implicitHeight: body.implicitHeight + 2 * padding
-    readonly property real padding: stacked ? 18 : 22
+    readonly property real padding: oneColumn ? 18 : 22
     radius: 22
     color: Ui.Palette.shell
     border.width: Ui.Palette.dark ? 1 : 0
@@ -30,7 +33,7 @@ Rectangle {
 
         RowLayout {
             objectName: "heroStatus"
-            Layout.alignment: root.stacked ? Qt.AlignHCenter : Qt.AlignLeft
+            Layout.alignment: root.oneColumn ? Qt.AlignHCenter : Qt.AlignLeft
             spacing: 8
 
             Rectangle {
@@ -52,14 +55,14 @@ Rectangle {
         GridLayout {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            columns: root.stacked ? 1 : 2
+            columns: root.oneColumn ? 1 : 2
             columnSpacing: 24
             rowSpacing: 18
 
             // The dial with today's clock in its centre; one accessible element.
             Item {
                 objectName: "dial"
-                Layout.alignment: root.stacked ? Qt.AlignHCenter : (Qt.AlignLeft | Qt.AlignVCenter)
+                Layout.alignment: root.oneColumn ? Qt.AlignHCenter : (Qt.AlignLeft | Qt.AlignVCenter)
                 implicitWidth: root.dialSize
                 implicitHeight: root.dialSize
                 Accessible.role: Accessible.ProgressBar
@@ -95,14 +98,14 @@ Rectangle {
                     Item {
                         width: parent.width
                         height: clock.height * clock.scale
-                        Ui.ClockText {
+                        App.RollingClock {
                             id: clock
                             objectName: "todayClock"
                             anchors.centerIn: parent
                             scale: Math.min(1, parent.width / Math.max(1, implicitWidth))
                             text: root.vm.todayClock
                             color: "white"
-                            font.pixelSize: root.stacked ? 26 : 28
+                            font.pixelSize: root.oneColumn ? 26 : 28
                             font.weight: Font.DemiBold
                             Accessible.ignored: true
                         }
@@ -132,7 +135,7 @@ Rectangle {
                     color: "white"
                     font.pixelSize: 20
                     font.weight: Font.DemiBold
-                    horizontalAlignment: root.stacked ? Text.AlignHCenter : Text.AlignLeft
+                    horizontalAlignment: root.oneColumn ? Text.AlignHCenter : Text.AlignLeft
                     wrapMode: Text.Wrap
                     maximumLineCount: 2
                     elide: Text.ElideRight
@@ -143,7 +146,7 @@ Rectangle {
                     text: root.vm.taskTitle
                     color: Qt.rgba(1, 1, 1, 0.65)
                     font.pixelSize: 13
-                    horizontalAlignment: root.stacked ? Text.AlignHCenter : Text.AlignLeft
+                    horizontalAlignment: root.oneColumn ? Text.AlignHCenter : Text.AlignLeft
                     elide: Text.ElideRight
                     maximumLineCount: 1
                 }
@@ -154,8 +157,8 @@ Rectangle {
                     objectName: "startStopBox"
                     readonly property string help: root.vm.buttonHelp
                     Layout.topMargin: 10
-                    Layout.alignment: root.stacked ? Qt.AlignHCenter : Qt.AlignLeft
-                    Layout.fillWidth: root.stacked
+                    Layout.alignment: root.oneColumn ? Qt.AlignHCenter : Qt.AlignLeft
+                    Layout.fillWidth: root.oneColumn
                     Layout.maximumWidth: 260
                     implicitWidth: button.implicitWidth
                     implicitHeight: button.implicitHeight
@@ -220,12 +223,12 @@ Rectangle {
                     color: Qt.rgba(1, 1, 1, 0.6)
                     font.pixelSize: 11
                     wrapMode: Text.Wrap
-                    horizontalAlignment: root.stacked ? Text.AlignHCenter : Text.AlignLeft
+                    horizontalAlignment: root.oneColumn ? Text.AlignHCenter : Text.AlignLeft
                 }
 
                 RowLayout {
                     Layout.topMargin: 12
-                    Layout.alignment: root.stacked ? Qt.AlignHCenter : Qt.AlignLeft
+                    Layout.alignment: root.oneColumn ? Qt.AlignHCenter : Qt.AlignLeft
                     spacing: 18
 
                     App.Metric {

@@ -1,4 +1,5 @@
 import QtQuick
+import Zimbrel.App as App
 import Zimbrel.Ui as Ui
 
 // A small figure on the hero: its label over its value, the value in lime
@@ -20,7 +21,7 @@ Column {
         font.pixelSize: 11
         Accessible.ignored: true
     }
-    Ui.ClockText {
+    App.RollingClock {
         text: root.value
         color: root.lit ? Ui.Palette.lime : "white"
         font.pixelSize: 15

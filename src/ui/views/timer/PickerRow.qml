@@ -20,90 +20,101 @@ Item {
     property bool choosable: true
     readonly property string help: App.TimerViewModel.running ? App.TimerViewModel.pickerHelp(label) : ""
 
+    // Whether the row takes a choice now; while the timer runs it does not.
+    readonly property bool active: choosable && !App.TimerViewModel.running
+
     signal chosen(int row)
 
-    enabled: choosable && !App.TimerViewModel.running
-    opacity: enabled ? 1 : 0.55
     implicitHeight: 48
     implicitWidth: 200
 
+    // The help sits on the row's frame, which stays enabled: a disabled item
+    // gets no hover.
     ToolTip.visible: hover.hovered && help !== ""
     ToolTip.text: help
     ToolTip.delay: 600
     HoverHandler { id: hover }
 
-    Accessible.role: Accessible.ComboBox
-    Accessible.name: label + ": " + value
-    Accessible.description: help
-    Accessible.onPressAction: open()
-
     function open() {
-        if (enabled && root.items && root.items.count > 0)
-            menu.popup(row.x, row.y + row.height)
+        if (active && root.items && root.items.count > 0)
+            menu.popup(body.x, body.y + body.height)
     }
 
-    Rectangle {
+    Item {
+        id: body
+        objectName: "pickerBody"
         anchors.fill: parent
-        radius: 12
-        color: area.containsMouse && root.enabled ? Ui.Palette.track : "transparent"
-    }
+        enabled: root.active
+        opacity: enabled ? 1 : 0.55
 
-    MouseArea {
-        id: area
-        anchors.fill: parent
-        hoverEnabled: true
-        cursorShape: root.enabled ? Qt.PointingHandCursor : Qt.ArrowCursor
-        onClicked: root.open()
-    }
-
-    RowLayout {
-        id: row
-        anchors.fill: parent
-        anchors.leftMargin: 4
-        anchors.rightMargin: 6
-        spacing: 10
+        Accessible.role: Accessible.ComboBox
+        Accessible.name: root.label + ": " + root.value
+        Accessible.description: root.help
+        Accessible.onPressAction: root.open()
 
         Rectangle {
-            implicitWidth: 32
-            implicitHeight: 32
-            radius: 9
-            color: Ui.Palette.brandSoft
+            anchors.fill: parent
+            radius: 12
+            color: area.containsMouse && root.active ? Ui.Palette.track : "transparent"
+        }
+
+        MouseArea {
+            id: area
+            anchors.fill: parent
+            hoverEnabled: true
+            cursorShape: root.active ? Qt.PointingHandCursor : Qt.ArrowCursor
+            onClicked: root.open()
+        }
+
+        RowLayout {
+            id: row
+            anchors.fill: parent
+            anchors.leftMargin: 4
+            anchors.rightMargin: 6
+            spacing: 10
+
+            Rectangle {
+                implicitWidth: 32
+                implicitHeight: 32
+                radius: 9
+                color: Ui.Palette.brandSoft
+                Ui.FlexIcon {
+                    anchors.centerIn: parent
+                    name: root.icon
+                    solid: true
+                    size: 16
+                    color: Ui.Palette.brand
+                }
+            }
+
+            ColumnLayout {
+                Layout.fillWidth: true
+                Layout.minimumWidth: 0
+                spacing: 1
+                Text {
+                    Layout.fillWidth: true
+                    text: root.label
+                    color: Ui.Palette.muted
+                    font.pixelSize: 11
+                    elide: Text.ElideRight
+                }
+                Text {
+                    objectName: "pickerValue"
+                    Layout.fillWidth: true
+                    text: root.value
+                    color: root.placeholder ? Ui.Palette.muted : Ui.Palette.ink
+                    font.pixelSize: 13
+                    font.weight: root.placeholder ? Font.Normal : Font.DemiBold
+                    elide: Text.ElideRight
+                    maximumLineCount: 1
+                }
+            }
+
             Ui.FlexIcon {
-                anchors.centerIn: parent
-                name: root.icon
-                solid: true
-                size: 16
-                color: Ui.Palette.brand
-            }
-        }
-
-        ColumnLayout {
-            Layout.fillWidth: true
-            Layout.minimumWidth: 0
-            spacing: 1
-            Text {
-                Layout.fillWidth: true
-                text: root.label
+                name: "chevron-up-chevron-down"
+                size: 14
                 color: Ui.Palette.muted
-                font.pixelSize: 11
-                elide: Text.ElideRight
             }
-            Text {
-                objectName: "pickerValue"
-                Layout.fillWidth: true
-                text: root.value
-                color: root.placeholder ? Ui.Palette.muted : Ui.Palette.ink
-                font.pixelSize: 13
-                font.weight: root.placeholder ? Font.Normal : Font.DemiBold
-                elide: Text.ElideRight
-                maximumLineCount: 1
-            }
-        }
-
-        Ui.FlexIcon {
-            name: "chevron-up-chevron-down"
-            size: 14
-            color: Ui.Palette.muted
         }
     }
 

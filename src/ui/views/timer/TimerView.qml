@@ -13,7 +13,8 @@ Item {
     // Below this width the hero stacks above the picker column.
     readonly property bool narrow: width < 520
     readonly property real margin: narrow ? 14 : 24
-    readonly property real sideColumnWidth: 300
+    // The picker column beside the hero: 300 wide, less in a middling window.
+    readonly property real sideColumnWidth: Math.round(Math.min(300, Math.max(240, (width - 2 * margin) * 0.38)))
 
     Shortcut {
         sequences: ["Ctrl+Return", "Ctrl+Enter"]
@@ -63,7 +64,9 @@ Item {
                 App.Hero {
                     objectName: "hero"
                     stacked: root.narrow
+                    // Whatever the column leaves, whatever its own content would like.
                     Layout.fillWidth: true
+                    Layout.preferredWidth: 1
                     Layout.minimumWidth: 0
                     Layout.alignment: Qt.AlignTop
                     Layout.fillHeight: !root.narrow
@@ -73,6 +76,7 @@ Item {
                     objectName: "pickerColumn"
                     Layout.fillWidth: root.narrow
                     Layout.preferredWidth: root.narrow ? -1 : root.sideColumnWidth
+                    Layout.minimumWidth: root.narrow ? 0 : root.sideColumnWidth
                     Layout.maximumWidth: root.narrow ? Number.POSITIVE_INFINITY : root.sideColumnWidth
                     Layout.alignment: Qt.AlignTop
                     spacing: 16
@@ -93,6 +97,7 @@ Item {
                 App.StatTile {
                     objectName: "sessionTile"
                     Layout.fillWidth: true
+                    Layout.fillHeight: true
                     Layout.preferredWidth: 1
                     icon: "stopwatch"
                     tint: Ui.Palette.brand
@@ -104,6 +109,7 @@ Item {
                 App.GoalTile {
                     objectName: "weekTile"
                     Layout.fillWidth: true
+                    Layout.fillHeight: true
                     Layout.preferredWidth: 1
                     icon: "blank-calendar"
                     tint: Ui.Palette.sky
@@ -115,6 +121,7 @@ Item {
                 App.StatTile {
                     objectName: "meetingTile"
                     Layout.fillWidth: true
+                    Layout.fillHeight: true
                     Layout.preferredWidth: 1
                     icon: "camera-video"
                     tint: Ui.Palette.violet
