@@ -1,10 +1,11 @@
 import QtQuick
 import QtQuick.Layouts
+import Zimbrel.App as App
 import Zimbrel.Ui as Ui
 
 // A figure of the day: a tinted icon on its pale square, the value on one
-// line (shrinking to fit) and its label. `clock` keeps a running clock's
-// digits from shifting.
+// line (shrinking to fit) and its label. `clock` shows a running clock whose
+// digits roll and never shift.
 Ui.CardStyle {
     id: root
 
@@ -69,7 +70,7 @@ Ui.CardStyle {
                         verticalAlignment: Text.AlignVCenter
                         Accessible.ignored: true
                     }
-                    Ui.ClockText {
+                    App.RollingClock {
                         anchors.verticalCenter: parent.verticalCenter
                         visible: root.clock
                         scale: Math.min(1, parent.width / Math.max(1, implicitWidth))
