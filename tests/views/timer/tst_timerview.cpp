@@ -232,6 +232,27 @@ private Q_SLOTS:
         QVERIFY(ViewHarness::property(item(u"dayDial"_s), u"Accessible.ignored"_s).toBool());
     }
 
+    void clockPastNinetyNineHoursStaysInTheDial()
+    {
+        setRunning(true);
+        m_fixture->clock = m_fixture->clock.addSeconds(100 * 3600 + 7);
+        m_model->tick(m_fixture->clock);
+        for (const int width : {940, 360}) {
+            m_harness->resize(width, 640);
+            QQuickItem *dial = item(u"dial"_s);
+            QQuickItem *clock = item(u"todayClock"_s);
+            QVERIFY(clock->property("text").toString().startsWith(u"1"_s));
+            QCOMPARE(clock->property("text").toString().size(), 9); // "1hh:mm:ss"
+            const QRectF shown = clock->mapRectToItem(dial, clock->boundingRect());
+            QVERIFY2(shown.left() >= 0 && shown.right() <= dial->width(), qPrintable(QDebug::toString(shown)));
+            const QStringList out = ViewHarness::overflows(item(u"hero"_s));
+            QVERIFY2(out.isEmpty(), qPrintable(out.join(u"; "_s)));
+            m_harness->shoot(u"light"_s, u"timer-100h-%1"_s.arg(width));
+        }
+        setRunning(false);
+        QVERIFY2(ViewHarness::warnings().isEmpty(), qPrintable(ViewHarness::warnings().join(u'\n')));
+    }
+
     void workspaceWithAwkwardNamesAndARealScreenshot()
     {
         // A second window on a signed-in workspace: names of 200 characters in
