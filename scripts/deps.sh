@@ -22,6 +22,8 @@ packages=(
   fonts-inter fonts-noto-core fonts-dejavu-core nodejs
   # screenshots for developers
   imagemagick bc file
+  # install checks and the .deb: validators, manual pages, packaging tools
+  desktop-file-utils appstream man-db groff-base bsdextrautils dpkg-dev fakeroot lintian
 )
 
 run() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -67,3 +67,11 @@ dot_r = 4.0
 open("MenuGlyphLive.svg", "w").write(svg(32, base + [
     '<circle cx="%.2f" cy="%.2f" r="%.2f" fill="#CDF36A"/>' % (tx + tg * 124 / 180 + dot_r + 1.2, ty + tg * 163 / 180, dot_r),
 ]))
+
+# Symbolic icon for panels and menus that recolour icons: the tray glyph's z
+# alone, one flat colour, filling the 16-unit box.
+Y = 16.0
+yg = 14.0
+open("zimbrel-symbolic.svg", "w").write(svg(16, [
+    z((Y - yg * 124 / 180) / 2, (Y - yg) / 2, yg, "#2e3436", 30),
+]))

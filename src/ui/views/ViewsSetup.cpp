@@ -1,6 +1,7 @@
 #include "ViewsSetup.h"
 
 #include "ModelSingleton.h"
+#include "TimerViews.h"
 #include "UiSetup.h"
 
 #include <QPointer>
@@ -23,6 +24,7 @@ void registerWith(QQmlEngine &engine, AppModel *model)
     Q_UNUSED(registered);
     g_model = model;
     UiSetup::registerWith(engine);
+    TimerViews::registerWith(engine, model);
 }
 
 AppModel *model()

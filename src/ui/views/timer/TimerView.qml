@@ -1,23 +1,139 @@
 import QtQuick
+import QtQuick.Controls
 import QtQuick.Layouts
 import Zimbrel.App as App
+import Zimbrel.Ui as Ui
 
-// The Timer screen (laid out in full later; for now its header).
+// The Timer screen: the header, the hero with the dial and the one start/stop
+// button beside (or, narrow, above) the picker column, three tiles and the
+// sync line, in a vertically scrolling area. Ctrl+Enter starts and stops.
 Item {
     id: root
 
-    ColumnLayout {
+    // Below this width the hero stacks above the picker column.
+    readonly property bool narrow: width < 520
+    readonly property real margin: narrow ? 14 : 24
+    // The picker column beside the hero: 300 wide, less in a middling window.
+    readonly property real sideColumnWidth: Math.round(Math.min(300, Math.max(240, (width - 2 * margin) * 0.38)))
+
+    Shortcut {
+        sequences: ["Ctrl+Return", "Ctrl+Enter"]
+        enabled: root.visible
+        onActivated: App.TimerViewModel.toggle()
+    }
+
+    Flickable {
+        id: flick
+        objectName: "timerScroll"
         anchors.fill: parent
-        anchors.margins: 24
+        contentWidth: width
+        contentHeight: content.implicitHeight + 2 * root.margin
+        boundsBehavior: Flickable.StopAtBounds
+        clip: true
+        ScrollBar.vertical: ScrollBar { policy: flick.contentHeight > flick.height ? ScrollBar.AsNeeded : ScrollBar.AlwaysOff }
 
-        App.ScreenHeader {
-            Layout.fillWidth: true
-            eyebrow: "Timer"
-            title: "Timer"
-        }
+        ColumnLayout {
+            id: content
+            x: root.margin
+            y: root.margin
+            width: flick.width - 2 * root.margin
+            spacing: 16
 
-        Item {
-            Layout.fillHeight: true
+            App.ScreenHeader {
+                Layout.fillWidth: true
+                eyebrow: App.TimerViewModel.eyebrow
+                title: App.TimerViewModel.greetingTitle
+                muted: App.TimerViewModel.firstName
+
+                BusyIndicator {
+                    objectName: "timerLoading"
+                    running: App.TimerViewModel.loading
+                    visible: running
+                    implicitWidth: 22
+                    implicitHeight: 22
+                }
+            }
+
+            GridLayout {
+                objectName: "timerMain"
+                Layout.fillWidth: true
+                columns: root.narrow ? 1 : 2
+                columnSpacing: 16
+                rowSpacing: 16
+
+                App.Hero {
+                    objectName: "hero"
+                    stacked: root.narrow
+                    // Whatever the column leaves, whatever its own content would like.
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    Layout.minimumWidth: 0
+                    Layout.alignment: Qt.AlignTop
+                    Layout.fillHeight: !root.narrow
+                }
+
+                ColumnLayout {
+                    objectName: "pickerColumn"
+                    Layout.fillWidth: root.narrow
+                    Layout.preferredWidth: root.narrow ? -1 : root.sideColumnWidth
+                    Layout.minimumWidth: root.narrow ? 0 : root.sideColumnWidth
+                    Layout.maximumWidth: root.narrow ? Number.POSITIVE_INFINITY : root.sideColumnWidth
+                    Layout.alignment: Qt.AlignTop
+                    spacing: 16
+
+                    App.WorkPicker { Layout.fillWidth: true }
+                    App.LiveActivity { Layout.fillWidth: true }
+                    App.LastCapture { Layout.fillWidth: true }
+                }
+            }
+
+            GridLayout {
+                objectName: "timerTiles"
+                Layout.fillWidth: true
+                columns: Math.max(1, Math.min(3, Math.floor((width + columnSpacing) / 200)))
+                columnSpacing: 12
+                rowSpacing: 12
+
+                App.StatTile {
+                    objectName: "sessionTile"
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    Layout.preferredWidth: 1
+                    icon: "stopwatch"
+                    tint: Ui.Palette.brand
+                    soft: Ui.Palette.brandSoft
+                    value: App.TimerViewModel.sessionTile
+                    clock: App.TimerViewModel.running
+                    label: "This session"
+                }
+                App.GoalTile {
+                    objectName: "weekTile"
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    Layout.preferredWidth: 1
+                    icon: "blank-calendar"
+                    tint: Ui.Palette.sky
+                    soft: Ui.Palette.skySoft
+                    value: App.TimerViewModel.weekValue
+                    label: App.TimerViewModel.weekLabel
+                    progress: App.TimerViewModel.weekProgress
+                }
+                App.StatTile {
+                    objectName: "meetingTile"
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    Layout.preferredWidth: 1
+                    icon: "camera-video"
+                    tint: Ui.Palette.violet
+                    soft: Ui.Palette.violetSoft
+                    value: App.TimerViewModel.meetingValue
+                    label: "Meetings today"
+                }
+            }
+
+            App.StatusLine {
+                Layout.fillWidth: true
+            }
         }
     }
 }

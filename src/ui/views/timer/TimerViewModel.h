@@ -1,13 +1,15 @@
 #pragma once
 
+#include "ProjectListModel.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QQmlEngine>
 
 class AppModel;
 
-// The texts and rules of the Timer screen that the tray panel shows too, in
-// one place so the two never disagree. QML only lays them out.
+// The texts and rules of the Timer screen, some of which the tray panel shows
+// too, in one place so the two never disagree. QML only lays them out.
 class TimerViewModel : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -26,6 +28,71 @@ class TimerViewModel : public QObject {
     Q_PROPERTY(QString buttonLabel READ buttonLabel NOTIFY changed)
     Q_PROPERTY(bool buttonEnabled READ buttonEnabled NOTIFY changed)
 
+    // ---- The Timer screen ----
+    Q_PROPERTY(bool running READ running NOTIFY changed)
+    // Header: "Demo workspace" or "Timer"; "Good morning, " and the first name.
+    Q_PROPERTY(QString eyebrow READ eyebrow NOTIFY changed)
+    Q_PROPERTY(QString greetingTitle READ greetingTitle NOTIFY changed)
+    Q_PROPERTY(QString firstName READ firstName NOTIFY changed)
+    // Hero: "Not tracking", "Tracking" or "Tracking · private".
+    Q_PROPERTY(QString statusLine READ statusLine NOTIFY changed)
+    // The dial's figures in seconds (goal and session never negative).
+    Q_PROPERTY(double dialTotal READ dialTotal NOTIFY changed)
+    Q_PROPERTY(double dialSession READ dialSession NOTIFY changed)
+    Q_PROPERTY(double goalSeconds READ goalSeconds NOTIFY changed)
+    // "of 8h" under the dial's clock, and the dial's one accessible label.
+    Q_PROPERTY(QString goalLine READ goalLine NOTIFY changed)
+    Q_PROPERTY(QString dialLabel READ dialLabel NOTIFY changed)
+    Q_PROPERTY(QString projectTitle READ projectTitle NOTIFY changed)
+    Q_PROPERTY(QString taskTitle READ taskTitle NOTIFY changed)
+    // The button's tooltip, and the caption under it when it cannot start ("" otherwise).
+    Q_PROPERTY(QString buttonHelp READ buttonHelp NOTIFY changed)
+    Q_PROPERTY(QString startCaption READ startCaption NOTIFY changed)
+    // The two metrics: "This session" (lit while running) and "Left today".
+    Q_PROPERTY(QString sessionMetric READ sessionMetric NOTIFY changed)
+    Q_PROPERTY(QString leftToday READ leftToday NOTIFY changed)
+
+    // ---- Work picker ----
+    Q_PROPERTY(ProjectListModel *projectItems READ projectItems CONSTANT)
+    Q_PROPERTY(ProjectListModel *taskItems READ taskItems CONSTANT)
+    Q_PROPERTY(QString projectValue READ projectValue NOTIFY changed)
+    Q_PROPERTY(bool projectPlaceholder READ projectPlaceholder NOTIFY changed)
+    Q_PROPERTY(QString taskValue READ taskValue NOTIFY changed)
+    Q_PROPERTY(bool taskPlaceholder READ taskPlaceholder NOTIFY changed)
+    // The task row takes a choice only with a chosen project that has tasks.
+    Q_PROPERTY(bool taskChoosable READ taskChoosable NOTIFY changed)
+    Q_PROPERTY(bool isPrivate READ isPrivate NOTIFY changed)
+
+    // ---- Live activity ----
+    // "73% last minute" while running with a sample, else "".
+    Q_PROPERTY(QString activityLine READ activityLine NOTIFY changed)
+    Q_PROPERTY(int keys READ keys NOTIFY changed)
+    Q_PROPERTY(int clicks READ clicks NOTIFY changed)
+    Q_PROPERTY(bool inputAllowed READ inputAllowed NOTIFY changed)
+
+    // ---- Last capture ----
+    Q_PROPERTY(bool hasShot READ hasShot NOTIFY changed)
+    // "image://lastshot/<n>", a new address for every new screenshot.
+    Q_PROPERTY(QString shotSource READ shotSource NOTIFY changed)
+    Q_PROPERTY(QString captureTitle READ captureTitle NOTIFY changed)
+    Q_PROPERTY(QString captureDetail READ captureDetail NOTIFY changed)
+    Q_PROPERTY(bool screenAllowed READ screenAllowed NOTIFY changed)
+
+    // ---- Tiles ----
+    Q_PROPERTY(QString sessionTile READ sessionTile NOTIFY changed)
+    Q_PROPERTY(QString weekValue READ weekValue NOTIFY changed)
+    Q_PROPERTY(QString weekLabel READ weekLabel NOTIFY changed)
+    Q_PROPERTY(double weekProgress READ weekProgress NOTIFY changed)
+    Q_PROPERTY(QString meetingValue READ meetingValue NOTIFY changed)
+
+    // ---- Status line ----
+    Q_PROPERTY(QString statusText READ statusText NOTIFY changed)
+    // Drawn in rose: a failed refresh or a failed sync.
+    Q_PROPERTY(bool statusAlert READ statusAlert NOTIFY changed)
+    // "Try again" is offered after a failed refresh.
+    Q_PROPERTY(bool canRetry READ canRetry NOTIFY changed)
+    Q_PROPERTY(bool loading READ loading NOTIFY changed)
+
 public:
     explicit TimerViewModel(AppModel *model, QObject *parent = nullptr);
     // The QML singleton, reading the program's model.
@@ -39,12 +106,78 @@ public:
     QString buttonLabel() const;
     bool buttonEnabled() const;
 
+    bool running() const;
+    QString eyebrow() const;
+    QString greetingTitle() const;
+    QString firstName() const;
+    QString statusLine() const;
+    double dialTotal() const;
+    double dialSession() const;
+    double goalSeconds() const;
+    int goalHours() const;
+    QString goalLine() const;
+    QString dialLabel() const;
+    QString projectTitle() const;
+    QString taskTitle() const;
+    QString buttonHelp() const;
+    QString startCaption() const;
+    QString sessionMetric() const;
+    QString leftToday() const;
+
+    ProjectListModel *projectItems() const { return m_projectItems; }
+    ProjectListModel *taskItems() const { return m_taskItems; }
+    QString projectValue() const;
+    bool projectPlaceholder() const;
+    QString taskValue() const;
+    bool taskPlaceholder() const;
+    bool taskChoosable() const;
+    bool isPrivate() const;
+
+    QString activityLine() const;
+    int keys() const;
+    int clicks() const;
+    bool inputAllowed() const;
+
+    bool hasShot() const;
+    QString shotSource() const;
+    QString captureTitle() const;
+    QString captureDetail() const;
+    bool screenAllowed() const;
+
+    QString sessionTile() const;
+    QString weekValue() const;
+    QString weekLabel() const;
+    double weekProgress() const;
+    QString meetingValue() const;
+
+    QString statusText() const;
+    bool statusAlert() const;
+    bool canRetry() const;
+    bool loading() const;
+
+    // The help of a picker row while the timer runs ("Stop the timer to
+    // switch project"), "" when stopped.
+    Q_INVOKABLE QString pickerHelp(const QString &label) const;
+
     // What the button does: start when stopped, stop when running.
     Q_INVOKABLE void toggle();
+    // The private switch, written through the store.
+    Q_INVOKABLE void setPrivate(bool on);
+    // Choices of the pickers by row; refused while the timer runs.
+    Q_INVOKABLE void chooseProject(int row);
+    Q_INVOKABLE void chooseTask(int row);
+    // "Try again" after a failed refresh.
+    Q_INVOKABLE void retry();
+    // The permission buttons: the help page at the input or the screen section.
+    Q_INVOKABLE void allowInput();
+    Q_INVOKABLE void allowScreen();
 
 Q_SIGNALS:
     void changed();
 
 private:
     QPointer<AppModel> m_model;
+    ProjectListModel *m_projectItems;
+    ProjectListModel *m_taskItems;
+    int m_shotGeneration = 0;
 };

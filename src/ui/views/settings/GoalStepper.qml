@@ -1,0 +1,86 @@
+import QtQuick
+import Zimbrel.Ui as Ui
+
+// The daily goal's stepper: minus, the goal as whole hours, plus. The view
+// model keeps it between 1 and 14 hours.
+Rectangle {
+    id: root
+
+    required property string label
+    required property bool canDecrease
+    required property bool canIncrease
+
+    signal step(int direction)
+
+    implicitWidth: row.implicitWidth
+    implicitHeight: 30
+    radius: height / 2
+    color: Ui.Palette.card
+    border.width: 1
+    border.color: Ui.Palette.line
+
+    Accessible.role: Accessible.SpinBox
+    Accessible.name: "Daily goal"
+    Accessible.description: label
+    Accessible.onIncreaseAction: if (canIncrease) step(1)
+    Accessible.onDecreaseAction: if (canDecrease) step(-1)
+
+    component StepButton: Item {
+        id: button
+        required property string glyph
+        required property string accessibleName
+        property bool active: true
+        signal pressed()
+        width: 30
+        height: 30
+        opacity: active ? 1 : 0.35
+        Accessible.role: Accessible.Button
+        Accessible.name: accessibleName
+        Accessible.onPressAction: if (active) pressed()
+        Text {
+            anchors.centerIn: parent
+            text: button.glyph
+            color: Ui.Palette.ink
+            font.pixelSize: 16
+            font.weight: Font.Medium
+        }
+        MouseArea {
+            anchors.fill: parent
+            enabled: button.active
+            onClicked: button.pressed()
+        }
+    }
+
+    Row {
+        id: row
+        anchors.centerIn: parent
+
+        StepButton {
+            objectName: "goalDecrease"
+            glyph: "\u2212"
+            accessibleName: "Decrease daily goal"
+            active: root.canDecrease
+            onPressed: root.step(-1)
+        }
+
+        Text {
+            objectName: "goalLabel"
+            width: Math.max(implicitWidth, 30)
+            anchors.verticalCenter: parent.verticalCenter
+            horizontalAlignment: Text.AlignHCenter
+            text: root.label
+            color: Ui.Palette.ink
+            font.pixelSize: 13
+            font.weight: Font.DemiBold
+            Accessible.ignored: true
+        }
+
+        StepButton {
+            objectName: "goalIncrease"
+            glyph: "+"
+            accessibleName: "Increase daily goal"
+            active: root.canIncrease
+            onPressed: root.step(1)
+        }
+    }
+}

@@ -1,0 +1,47 @@
+#include "DayDialGeometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+double clean(double v)
+{
+    return std::isfinite(v) && v > 0 ? v : 0;
+}
+} // namespace
+
+QPointF DayDialGeometry::pointAt(double fraction, double distance) const
+{
+    const double radians = angle(fraction) * M_PI / 180;
+    return centre + QPointF(std::cos(radians), std::sin(radians)) * distance;
+}
+
+DayDialGeometry DayDialGeometry::compute(QSizeF canvas, double total, double session, double goal, bool running)
+{
+    DayDialGeometry g;
+    const double w = clean(canvas.width());
+    g.lineWidth = std::max(w * 0.062, 10.0);
+    g.centre = QPointF(w / 2, clean(canvas.height()) / 2);
+    g.radius = std::max(0.0, (w - g.lineWidth) / 2);
+
+    total = clean(total);
+    session = clean(session);
+    goal = clean(goal);
+    g.progress = goal > 0 ? std::min(total / goal, 1.0) : 0;
+    g.session = goal > 0 ? std::min(session / goal, g.progress) : 0;
+    g.elapsed = std::max(0.0, g.progress - g.session);
+    g.elapsedArc = g.elapsed > 0.0005;
+    g.sessionArc = g.session > 0.0005;
+
+    const int hours = int(std::min(std::floor(goal / 3600), 1000.0));
+    const int n = hours < 2 ? 1 : hours;
+    const double tickRadius = g.lineWidth / 2 + g.radius + 3;
+    g.ticks.append({0, tickRadius, tickRadius + 6, 0.7});
+    for (int i = 1; i <= hours - 1; ++i)
+        g.ticks.append({double(i) / n, tickRadius, tickRadius + 4, 0.3});
+
+    g.dot = running;
+    g.dotDiameter = g.lineWidth * 0.48;
+    g.dotCentre = g.pointAt(g.progress, g.radius);
+    return g;
+}

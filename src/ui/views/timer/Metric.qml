@@ -1,0 +1,31 @@
+import QtQuick
+import Zimbrel.App as App
+import Zimbrel.Ui as Ui
+
+// A small figure on the hero: its label over its value, the value in lime
+// when `lit`.
+Column {
+    id: root
+
+    required property string label
+    required property string value
+    property bool lit: false
+
+    spacing: 3
+    Accessible.role: Accessible.StaticText
+    Accessible.name: label + ": " + value
+
+    Text {
+        text: root.label
+        color: Qt.rgba(1, 1, 1, 0.55)
+        font.pixelSize: 11
+        Accessible.ignored: true
+    }
+    App.RollingClock {
+        text: root.value
+        color: root.lit ? Ui.Palette.lime : "white"
+        font.pixelSize: 15
+        font.weight: Font.DemiBold
+        Accessible.ignored: true
+    }
+}

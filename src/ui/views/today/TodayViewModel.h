@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QQmlEngine>
+
+class AppModel;
+
+// The texts of the Today screen: the productivity ring, the four tiles and
+// the week card, from the server's statistics and the model's own totals.
+class TodayViewModel : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+
+    // The ring's filled share, 0.001…1 (never empty, so the cap shows), and "85%".
+    Q_PROPERTY(double ringFraction READ ringFraction NOTIFY changed)
+    Q_PROPERTY(QString percentText READ percentText NOTIFY changed)
+    // "09:04 AM – 03:12 PM".
+    Q_PROPERTY(QString activitySpan READ activitySpan NOTIFY changed)
+    Q_PROPERTY(QString trackedValue READ trackedValue NOTIFY changed)
+    Q_PROPERTY(QString productiveValue READ productiveValue NOTIFY changed)
+    Q_PROPERTY(QString meetingValue READ meetingValue NOTIFY changed)
+    Q_PROPERTY(QString manualValue READ manualValue NOTIFY changed)
+    Q_PROPERTY(QString weekValue READ weekValue NOTIFY changed)
+    // Refresh is offered outside the demo while no refresh runs.
+    Q_PROPERTY(bool canRefresh READ canRefresh NOTIFY changed)
+    Q_PROPERTY(bool loading READ loading NOTIFY changed)
+
+public:
+    explicit TodayViewModel(AppModel *model, QObject *parent = nullptr);
+    static TodayViewModel *create(QQmlEngine *engine, QJSEngine *);
+
+    double ringFraction() const;
+    QString percentText() const;
+    QString activitySpan() const;
+    QString trackedValue() const;
+    QString productiveValue() const;
+    QString meetingValue() const;
+    QString manualValue() const;
+    QString weekValue() const;
+    bool canRefresh() const;
+    bool loading() const;
+
+    Q_INVOKABLE void refresh();
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    QPointer<AppModel> m_model;
+};
