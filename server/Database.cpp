@@ -148,8 +148,14 @@ QSqlQuery Database::run(const QString &sql, const QVariantList &values)
     q.setForwardOnly(true);
     if (!q.prepare(sql))
         throw StoreError(errorText(q.lastError()).toStdString());
-    for (const QVariant &v : values)
-        q.addBindValue(v);
+    for (const QVariant &v : values) {
+        // A null QString inside a value means empty text; SQL NULL is asked
+        // for with a null QVariant.
+        if (!v.isNull() && v.typeId() == QMetaType::QString && v.toString().isNull())
+            q.addBindValue(QStringLiteral(""));
+        else
+            q.addBindValue(v);
+    }
     if (!q.exec()) {
         const QString text = errorText(q.lastError());
         // A broken PostgreSQL connection is reopened on the next call.
