@@ -137,6 +137,9 @@ QSqlDatabase Database::connection()
         q.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
         q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
         QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    } else {
+        // "relation already exists, skipping" and the like are not news.
+        QSqlQuery(db).exec(QStringLiteral("SET client_min_messages = warning"));
     }
     return db;
 }
@@ -146,6 +149,15 @@ QSqlQuery Database::run(const QString &sql, const QVariantList &values)
     QSqlDatabase db = connection();
     QSqlQuery q(db);
     q.setForwardOnly(true);
+    // PostgreSQL prepares only queries and DML, so statements without values
+    // (DDL, BEGIN, COMMIT) run directly.
+    if (values.isEmpty()) {
+        if (!q.exec(sql)) {
+            const QString text = errorText(q.lastError());
+            throw StoreError(text.toStdString());
+        }
+        return q;
+    }
     if (!q.prepare(sql))
         throw StoreError(errorText(q.lastError()).toStdString());
     for (const QVariant &v : values) {
