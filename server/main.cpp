@@ -38,6 +38,8 @@ Options:
                        (default DIR/zimbrel.sqlite; also $ZIMBREL_DB)
   --listen HOST        address to bind (default 127.0.0.1)
   --port N             port (default 8787; 0 picks a free one)
+  --sign-in-limit N    failed sign-ins per account in 15 minutes before
+                       further attempts wait (default 10)
   --behind-proxy       allow a non-loopback address: a reverse proxy in front
                        must provide TLS
 
@@ -119,6 +121,7 @@ int main(int argc, char **argv)
         location = dataDir + QStringLiteral("/zimbrel.sqlite");
     const QString host = takeOption(args, QStringLiteral("--listen"));
     const QString portText = takeOption(args, QStringLiteral("--port"));
+    const QString signInLimit = takeOption(args, QStringLiteral("--sign-in-limit"));
     const bool behindProxy = args.removeAll(QStringLiteral("--behind-proxy")) > 0;
     if (!QDir().mkpath(dataDir)) {
         err << "zimbrel-server: cannot create the data folder " << dataDir << Qt::endl;
@@ -157,7 +160,15 @@ int main(int argc, char **argv)
         }
         if (db.backend() == Database::Backend::sqlite && location == dataDir + QStringLiteral("/zimbrel.sqlite"))
             seed(store, out);
-        ApiServer server(store, blobs);
+        ApiServer::Options options;
+        if (!signInLimit.isEmpty()) {
+            options.throttle.perAccount = signInLimit.toInt(&good);
+            if (!good || options.throttle.perAccount < 1) {
+                err << "zimbrel-server: the sign-in limit " << signInLimit << " is not valid" << Qt::endl;
+                return 2;
+            }
+        }
+        ApiServer server(store, blobs, options);
         if (!server.bind(bindHost, port)) {
             err << "zimbrel-server: cannot listen on " << bindHost << ":" << port
                 << " (is another server running there?)" << Qt::endl;

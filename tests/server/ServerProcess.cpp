@@ -36,7 +36,8 @@ bool ServerProcess::start()
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->start(program(), common() + QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1"),
-                                                      QStringLiteral("--port"), QStringLiteral("0")});
+                                                      QStringLiteral("--port"), QStringLiteral("0"),
+                                                      QStringLiteral("--sign-in-limit"), QStringLiteral("3")});
     static const QRegularExpression listening(QStringLiteral("Listening on http://127\\.0\\.0\\.1:(\\d+)/"));
     QDeadlineTimer deadline(20000);
     while (!deadline.hasExpired()) {

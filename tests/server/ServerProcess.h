@@ -11,7 +11,8 @@
 
 // The real zimbrel-server program on 127.0.0.1 and a free port, with its own
 // temporary data folder and SQLite file, for tests. Administration commands
-// run as separate invocations against the same database.
+// run as separate invocations against the same database. Three failed
+// sign-ins lock an account (the default is ten), to keep the test short.
 class ServerProcess {
 public:
     ServerProcess();
