@@ -98,6 +98,8 @@ QString Database::describe() const
 
 QSqlDatabase Database::connection()
 {
+    // A PostgreSQL connection whose server went away reports itself closed,
+    // and is opened again here.
     auto it = t_connections.names.find(m_id);
     if (it != t_connections.names.end()) {
         QSqlDatabase db = QSqlDatabase::database(it->second, false);
@@ -170,9 +172,6 @@ QSqlQuery Database::run(const QString &sql, const QVariantList &values)
     }
     if (!q.exec()) {
         const QString text = errorText(q.lastError());
-        // A broken PostgreSQL connection is reopened on the next call.
-        if (m_backend == Backend::postgresql && !db.isOpen())
-            db.close();
         throw StoreError(text.toStdString());
     }
     return q;

@@ -31,8 +31,7 @@ PostgresCluster::PostgresCluster()
 PostgresCluster::~PostgresCluster()
 {
     if (m_running)
-        run(QStringLiteral("pg_ctl"), {QStringLiteral("stop"), QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"),
-                                        QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("-w")});
+        stopServer();
 }
 
 bool PostgresCluster::run(const QString &program, const QStringList &args)
@@ -65,12 +64,25 @@ bool PostgresCluster::start()
     if (!run(QStringLiteral("initdb"), {QStringLiteral("--no-sync"), QStringLiteral("-A"), QStringLiteral("trust"),
                                         QStringLiteral("-U"), QStringLiteral("zimbrel"), QStringLiteral("-D"), data}))
         return false;
+    return startServer();
+}
+
+bool PostgresCluster::startServer()
+{
     const QString options = QStringLiteral("-k %1 -c listen_addresses= -c fsync=off -c full_page_writes=off").arg(m_dir.path());
-    if (!run(QStringLiteral("pg_ctl"), {QStringLiteral("start"), QStringLiteral("-w"), QStringLiteral("-D"), data,
-                                        QStringLiteral("-l"), m_dir.path() + QStringLiteral("/log"), QStringLiteral("-o"), options}))
+    if (!run(QStringLiteral("pg_ctl"), {QStringLiteral("start"), QStringLiteral("-w"), QStringLiteral("-D"),
+                                        m_dir.path() + QStringLiteral("/data"), QStringLiteral("-l"),
+                                        m_dir.path() + QStringLiteral("/log"), QStringLiteral("-o"), options}))
         return false;
     m_running = true;
     return true;
+}
+
+bool PostgresCluster::stopServer()
+{
+    m_running = false;
+    return run(QStringLiteral("pg_ctl"), {QStringLiteral("stop"), QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"),
+                                          QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("-w")});
 }
 
 QString PostgresCluster::url() const

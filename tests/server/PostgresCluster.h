@@ -14,6 +14,9 @@ public:
 
     // False with `error()` when the binaries are missing or it did not start.
     bool start();
+    // Stops and restarts the server of the cluster.
+    bool stopServer();
+    bool startServer();
     QString error() const { return m_error; }
     // postgresql://zimbrel@/zimbrel?host=<socket folder>
     QString url() const;

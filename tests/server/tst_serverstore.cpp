@@ -298,6 +298,25 @@ private Q_SLOTS:
         QVERIFY(m_store->entry(e.id)); // time entries are the timesheet: kept
     }
 
+    // The database server goes away mid-work: calls fail with StoreError,
+    // nothing half-written stays, and work resumes when it is back.
+    void aLostDatabaseFailsCleanlyAndRecovers_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::newRow("postgresql") << QStringLiteral("postgresql");
+    }
+    void aLostDatabaseFailsCleanlyAndRecovers()
+    {
+        open();
+        const Store::Entry a = m_store->start(m_ann, startOf(QStringLiteral("A"), t0));
+        QVERIFY(m_pg->stopServer());
+        QVERIFY_THROWS_EXCEPTION(StoreError, m_store->stop(m_ann, stopOf(QStringLiteral("A"), a.id, t0 + minute)));
+        QVERIFY_THROWS_EXCEPTION(StoreError, m_store->openEntry(m_ann));
+        QVERIFY2(m_pg->startServer(), qPrintable(m_pg->error()));
+        QVERIFY(!m_store->openEntry(m_ann)->stoppedAt);
+        QCOMPARE(m_store->stop(m_ann, stopOf(QStringLiteral("A"), a.id, t0 + minute))->stoppedAt, t0 + minute);
+    }
+
     void concurrentWritersDoNotFail_data() { backends(); }
     void concurrentWritersDoNotFail()
     {
