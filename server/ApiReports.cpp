@@ -138,6 +138,11 @@ ApiServer::Reply ApiServer::upload(Call &c)
     if (const auto existing = m_store.screenshotByClientId(c.member.id, clientId))
         return {200, ApiJson::ok({{QStringLiteral("screenshot"), QJsonObject{{QStringLiteral("id"), double(existing->id)}}}})};
 
+    const qint64 now = m_store.now();
+    if (m_store.screenshotsSince(c.member.id, now - 60 * 1000) >= m_options.screenshotsPerMinute
+        || m_store.screenshotsSince(c.member.id, now - 24 * 3600 * 1000) >= m_options.screenshotsPerDay)
+        return fail(429, QStringLiteral("Too many screenshots in a short time; this one was not kept."));
+
     Store::Screenshot shot;
     shot.clientId = clientId;
     shot.capturedAt = *capturedAt;

@@ -4,6 +4,7 @@
 #include "BlobStore.h"
 #include "Credentials.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QtDebug>
@@ -48,8 +49,12 @@ ApiServer::ApiServer(Store &store, BlobStore &blobs, Options options)
     , m_blobs(blobs)
     , m_options(options)
     , m_throttle([&store] { return store.now(); }, options.throttle)
-    , m_server(std::make_unique<httplib::Server>())
 {
+    if (!m_options.tlsCertificate.isEmpty() && !m_options.tlsKey.isEmpty())
+        m_server = std::make_unique<httplib::SSLServer>(QFile::encodeName(m_options.tlsCertificate).constData(),
+                                                        QFile::encodeName(m_options.tlsKey).constData());
+    else
+        m_server = std::make_unique<httplib::Server>();
     httplib::Server &svr = *m_server;
     svr.set_tcp_nodelay(true);
     svr.set_read_timeout(20, 0);
@@ -121,6 +126,11 @@ ApiServer::ApiServer(Store &store, BlobStore &blobs, Options options)
 ApiServer::~ApiServer()
 {
     stop();
+}
+
+bool ApiServer::isValid() const
+{
+    return m_server->is_valid();
 }
 
 bool ApiServer::bind(const QString &host, int port)

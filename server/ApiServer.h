@@ -27,7 +27,13 @@ public:
         qint64 jsonBodyMax = 64 * 1024;           // every JSON request
         qint64 uploadBodyMax = 8 * 1024 * 1024;   // a whole screenshot upload
         qint64 screenshotMax = 5 * 1024 * 1024;   // the JPEG inside it
+        // Uploads per member: the client sends one every few minutes, so
+        // more than this is a fault or abuse, and disk is what it costs.
+        int screenshotsPerMinute = 6;
+        int screenshotsPerDay = 2000;
         int workers = 8;
+        // PEM files; both set: serve HTTPS instead of HTTP.
+        QString tlsCertificate, tlsKey;
         SignInThrottle::Limits throttle;
     };
 
@@ -35,6 +41,8 @@ public:
     ApiServer(Store &store, BlobStore &blobs);
     ~ApiServer();
 
+    // False when the TLS certificate or key could not be loaded.
+    bool isValid() const;
     // Binds the address; port 0 picks a free one. False when it cannot.
     bool bind(const QString &host, int port);
     int port() const { return m_port; }

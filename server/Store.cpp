@@ -556,6 +556,13 @@ QList<Store::Screenshot> Store::screenshots(qint64 memberId)
     return out;
 }
 
+int Store::screenshotsSince(qint64 memberId, qint64 since)
+{
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT COUNT(*) FROM screenshots WHERE member_id = ? AND created_at >= ?"),
+                           {memberId, since});
+    return q.next() ? q.value(0).toInt() : 0;
+}
+
 bool Store::addScreenshot(qint64 memberId, const Screenshot &s)
 {
     bool added = false;

@@ -175,6 +175,8 @@ public:
     // False when a screenshot with that client id exists already.
     bool addScreenshot(qint64 memberId, const Screenshot &shot);
     QList<Screenshot> screenshots(qint64 memberId);
+    // Screenshots the member uploaded since `since` (server time).
+    int screenshotsSince(qint64 memberId, qint64 since);
 
     // ---- settings ----
     QString setting(const QString &key, const QString &fallback = {});

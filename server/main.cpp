@@ -40,6 +40,8 @@ Options:
   --port N             port (default 8787; 0 picks a free one)
   --sign-in-limit N    failed sign-ins per account in 15 minutes before
                        further attempts wait (default 10)
+  --tls-cert FILE --tls-key FILE
+                       serve HTTPS with this PEM certificate and key
   --behind-proxy       allow a non-loopback address: a reverse proxy in front
                        must provide TLS
 
@@ -122,6 +124,8 @@ int main(int argc, char **argv)
     const QString host = takeOption(args, QStringLiteral("--listen"));
     const QString portText = takeOption(args, QStringLiteral("--port"));
     const QString signInLimit = takeOption(args, QStringLiteral("--sign-in-limit"));
+    const QString tlsCert = takeOption(args, QStringLiteral("--tls-cert"));
+    const QString tlsKey = takeOption(args, QStringLiteral("--tls-key"));
     const bool behindProxy = args.removeAll(QStringLiteral("--behind-proxy")) > 0;
     if (!QDir().mkpath(dataDir)) {
         err << "zimbrel-server: cannot create the data folder " << dataDir << Qt::endl;
@@ -145,10 +149,15 @@ int main(int argc, char **argv)
             return 2;
         }
         const QString bindHost = host.isEmpty() ? QStringLiteral("127.0.0.1") : host;
-        if (!isLoopback(bindHost) && !behindProxy) {
+        const bool tls = !tlsCert.isEmpty() || !tlsKey.isEmpty();
+        if (tls && (tlsCert.isEmpty() || tlsKey.isEmpty())) {
+            err << "zimbrel-server: --tls-cert and --tls-key go together" << Qt::endl;
+            return 2;
+        }
+        if (!isLoopback(bindHost) && !behindProxy && !tls) {
             err << "zimbrel-server: " << bindHost
                 << " is not a loopback address; the API would travel without TLS. Put a reverse proxy with TLS in front"
-                   " and add --behind-proxy."
+                   " and add --behind-proxy, or give --tls-cert and --tls-key."
                 << Qt::endl;
             return 2;
         }
@@ -168,7 +177,13 @@ int main(int argc, char **argv)
                 return 2;
             }
         }
+        options.tlsCertificate = tlsCert;
+        options.tlsKey = tlsKey;
         ApiServer server(store, blobs, options);
+        if (!server.isValid()) {
+            err << "zimbrel-server: cannot load the TLS certificate " << tlsCert << " and key " << tlsKey << Qt::endl;
+            return 1;
+        }
         if (!server.bind(bindHost, port)) {
             err << "zimbrel-server: cannot listen on " << bindHost << ":" << port
                 << " (is another server running there?)" << Qt::endl;
@@ -179,7 +194,7 @@ int main(int argc, char **argv)
         std::signal(SIGTERM, onSignal);
         const QString shown = bindHost.contains(QLatin1Char(':')) ? QLatin1Char('[') + bindHost + QLatin1Char(']') : bindHost;
         out << "Database: " << db.describe() << Qt::endl
-            << "Listening on http://" << shown << ":" << server.port() << "/api/v1/" << Qt::endl;
+            << "Listening on " << (tls ? "https" : "http") << "://" << shown << ":" << server.port() << "/api/v1/" << Qt::endl;
         server.run();
         s_server = nullptr;
         out << "Stopped." << Qt::endl;

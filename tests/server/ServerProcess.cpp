@@ -31,14 +31,15 @@ QStringList ServerProcess::common() const
     return {QStringLiteral("--data-dir"), dataDir(), QStringLiteral("--database"), databasePath()};
 }
 
-bool ServerProcess::start()
+bool ServerProcess::start(const QStringList &extra)
 {
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->start(program(), common() + QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1"),
                                                       QStringLiteral("--port"), QStringLiteral("0"),
-                                                      QStringLiteral("--sign-in-limit"), QStringLiteral("3")});
-    static const QRegularExpression listening(QStringLiteral("Listening on http://127\\.0\\.0\\.1:(\\d+)/"));
+                                                      QStringLiteral("--sign-in-limit"), QStringLiteral("3")}
+                                        + extra);
+    static const QRegularExpression listening(QStringLiteral("Listening on (https?)://127\\.0\\.0\\.1:(\\d+)/"));
     QDeadlineTimer deadline(20000);
     while (!deadline.hasExpired()) {
         if (!m_process->waitForReadyRead(200) && m_process->state() == QProcess::NotRunning)
@@ -46,7 +47,8 @@ bool ServerProcess::start()
         m_log += QString::fromUtf8(m_process->readAll());
         const auto match = listening.match(m_log);
         if (match.hasMatch()) {
-            m_port = match.captured(1).toInt();
+            m_scheme = match.captured(1);
+            m_port = match.captured(2).toInt();
             return true;
         }
     }
@@ -84,7 +86,7 @@ int ServerProcess::admin(const QStringList &args, const QByteArray &input)
 
 QUrl ServerProcess::baseUrl() const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1/api/v1/").arg(m_port));
+    return QUrl(QStringLiteral("%1://127.0.0.1:%2/api/v1/").arg(m_scheme).arg(m_port));
 }
 
 QSqlDatabase ServerProcess::database()

@@ -18,8 +18,9 @@ public:
     ServerProcess();
     ~ServerProcess();
 
-    // Starts serving; false (with the output in `log()`) when it did not come up.
-    bool start();
+    // Starts serving, with `extra` options; false (with the output in
+    // `log()`) when it did not come up.
+    bool start(const QStringList &extra = {});
     void stop();
 
     // Runs "zimbrel-server <args>" against the same data; `input` goes to
@@ -54,5 +55,6 @@ private:
     QString m_log;
     QString m_lastOutput;
     int m_port = -1;
+    QString m_scheme = QStringLiteral("http");
     QString m_connection;
 };

@@ -10,6 +10,10 @@
 #include "TestEnv.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QTemporaryDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTest>
@@ -399,6 +403,13 @@ private Q_SLOTS:
         QCOMPARE(m_server->scalar(QStringLiteral("SELECT COUNT(*) FROM screenshots WHERE member_id = %1").arg(member)).toInt(), 1);
         QVERIFY(!QFile::exists(m_server->dataDir() + QStringLiteral("/screenshots/") + oldKey));
 
+        // A burst of uploads is cut off: six a minute are kept (today's shot
+        // above and five more), the seventh not.
+        for (int i = 0; i < 5; ++i)
+            await(API::uploadScreenshot(token, std::nullopt, jpeg, {}, Instant::now()));
+        QCOMPARE(awaitError<APIError>(API::uploadScreenshot(token, std::nullopt, jpeg, {}, Instant::now())).message(),
+                 QStringLiteral("Too many screenshots in a short time; this one was not kept."));
+
         // A new password or a disabled account ends the member's sessions.
         QCOMPARE(m_server->admin({"password", email, "--password-stdin"}, "dan's new password\n"), 0);
         QCOMPARE(awaitError<APIError>(API::projects(token)).message(), expired);
@@ -407,6 +418,34 @@ private Q_SLOTS:
         QCOMPARE(awaitError<APIError>(API::projects(fresh)).message(), expired);
         QCOMPARE(awaitError<APIError>(API::login(email, QStringLiteral("dan's new password"))).message(),
                  QStringLiteral("This account is disabled. Ask your workspace admin."));
+    }
+
+    // Built-in TLS for a LAN install with its own certificate.
+    void servesHttpsWithACertificate()
+    {
+        ServerProcess tls;
+        QTemporaryDir certs;
+        const QString cert = certs.filePath(QStringLiteral("cert.pem")), key = certs.filePath(QStringLiteral("key.pem"));
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"),
+                      {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
+                       key, "-out", cert, "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
+        QVERIFY(openssl.waitForFinished(20000));
+        QCOMPARE(openssl.exitCode(), 0);
+        QCOMPARE(tls.admin({"member", "add", annEmail, "--password-stdin"}, annPassword.toUtf8() + '\n'), 0);
+        QVERIFY(tls.admin({"serve", "--tls-cert", cert}) != 0); // the key is missing
+        QVERIFY2(tls.start({"--tls-cert", cert, "--tls-key", key}), qPrintable(tls.log()));
+        QCOMPARE(tls.baseUrl().scheme(), QStringLiteral("https"));
+
+        const QSslConfiguration saved = QSslConfiguration::defaultConfiguration();
+        QSslConfiguration trusted = saved;
+        trusted.addCaCertificates(QSslCertificate::fromPath(cert));
+        QSslConfiguration::setDefaultConfiguration(trusted);
+        API::setBaseURL(tls.baseUrl());
+        const QString token = signIn(annEmail, annPassword);
+        QVERIFY(await(API::projects(token)).isEmpty());
+        API::setBaseURL(m_server->baseUrl());
+        QSslConfiguration::setDefaultConfiguration(saved);
     }
 };
 
