@@ -49,6 +49,7 @@ ApiServer::ApiServer(Store &store, BlobStore &blobs, Options options)
     , m_blobs(blobs)
     , m_options(options)
     , m_throttle([&store] { return store.now(); }, options.throttle)
+    , m_web(store, blobs, m_throttle, options.secureCookies)
 {
     if (!m_options.tlsCertificate.isEmpty() && !m_options.tlsKey.isEmpty())
         m_server = std::make_unique<httplib::SSLServer>(QFile::encodeName(m_options.tlsCertificate).constData(),
@@ -121,6 +122,7 @@ ApiServer::ApiServer(Store &store, BlobStore &blobs, Options options)
     route("POST", "activity/logs", Access::member, Body::json, [this](Call &c) { return activity(c); });
     route("POST", "usage/logs", Access::member, Body::json, [this](Call &c) { return usage(c); });
     route("POST", "screenshots/upload", Access::member, Body::multipart, [this](Call &c) { return upload(c); });
+    m_web.install(svr);
 }
 
 ApiServer::~ApiServer()

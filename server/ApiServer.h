@@ -2,6 +2,7 @@
 
 #include "SignInThrottle.h"
 #include "Store.h"
+#include "WebView.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -18,7 +19,8 @@ struct Response;
 
 class BlobStore;
 
-// The workspace API under /api/v1/ on cpp-httplib. Every answer is JSON in
+// The workspace API under /api/v1/ (and the web pages under /web/) on
+// cpp-httplib. Every answer is JSON in
 // the client's envelope; 401 means only "no valid session". Handlers run on
 // httplib's worker threads, each with its own database connection.
 class ApiServer {
@@ -34,6 +36,8 @@ public:
         int workers = 8;
         // PEM files; both set: serve HTTPS instead of HTTP.
         QString tlsCertificate, tlsKey;
+        // The web session cookie only over HTTPS (TLS here or at a proxy).
+        bool secureCookies = false;
         SignInThrottle::Limits throttle;
     };
 
@@ -92,6 +96,7 @@ private:
     BlobStore &m_blobs;
     Options m_options;
     SignInThrottle m_throttle;
+    WebView m_web;
     std::unique_ptr<httplib::Server> m_server;
     int m_port = -1;
 };

@@ -29,8 +29,8 @@ std::optional<qint64> optionalInt(const QVariant &v)
 }
 
 const QString entryColumns = QStringLiteral(
-    "id, member_id, client_session_id, project_id, task_id, project_ref, task_ref, flagged, device_id,"
-    " is_private, started_at, stopped_at, stop_reason, last_heartbeat_at, entry_type");
+    "id, member_id, client_session_id, project_id, task_id, project_ref, task_ref, flagged, device_id, "
+    "is_private, started_at, stopped_at, stop_reason, last_heartbeat_at, entry_type");
 
 const QString memberColumns = QStringLiteral("id, email, name, role, time_zone, disabled, password_hash");
 
@@ -82,6 +82,14 @@ std::optional<Store::Member> Store::memberByEmail(const QString &email)
 {
     QSqlQuery q = m_db.run(QStringLiteral("SELECT %1 FROM members WHERE email = ?").arg(memberColumns),
                            {email.trimmed().toLower()});
+    if (!q.next())
+        return std::nullopt;
+    return readMember(q);
+}
+
+std::optional<Store::Member> Store::memberById(qint64 id)
+{
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT %1 FROM members WHERE id = ?").arg(memberColumns), {id});
     if (!q.next())
         return std::nullopt;
     return readMember(q);
@@ -440,6 +448,28 @@ std::optional<Store::Entry> Store::stop(qint64 memberId, const StopRequest &r)
     return result;
 }
 
+QList<Store::Entry> Store::entriesBetween(qint64 memberId, qint64 from, qint64 to)
+{
+    QList<Entry> out;
+    QStringList columns = entryColumns.split(QStringLiteral(", "));
+    for (QString &c : columns)
+        c.prepend(QStringLiteral("e."));
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT %1, p.name, t.name FROM time_entries e"
+                                          " LEFT JOIN projects p ON p.id = e.project_id"
+                                          " LEFT JOIN tasks t ON t.id = e.task_id"
+                                          " WHERE e.member_id = ? AND e.started_at < ?"
+                                          " AND (e.stopped_at IS NULL OR e.stopped_at > ?) ORDER BY e.started_at")
+                               .arg(columns.join(QStringLiteral(", "))),
+                           {memberId, to, from});
+    while (q.next()) {
+        Entry e = readEntry(q);
+        e.projectName = q.value(15).toString();
+        e.taskName = q.value(16).toString();
+        out.append(e);
+    }
+    return out;
+}
+
 QList<Store::Entry> Store::closedEntries(qint64 memberId, qint64 from, qint64 to)
 {
     QList<Entry> out;
@@ -521,7 +551,7 @@ QList<Store::ActivitySample> Store::activity(qint64 memberId, qint64 from, qint6
 
 namespace {
 const QString shotColumns =
-    QStringLiteral("id, client_id, device_id, time_entry_id, captured_at, visual_hash, blob_key, size_bytes");
+    QStringLiteral("id, client_id, device_id, time_entry_id, captured_at, visual_hash, blob_key, size_bytes, member_id");
 Store::Screenshot readShot(const QSqlQuery &q)
 {
     Store::Screenshot s;
@@ -533,6 +563,7 @@ Store::Screenshot readShot(const QSqlQuery &q)
     s.visualHash = q.value(5).toString();
     s.blobKey = q.value(6).toString();
     s.size = q.value(7).toLongLong();
+    s.memberId = q.value(8).toLongLong();
     return s;
 }
 } // namespace
@@ -553,6 +584,44 @@ QList<Store::Screenshot> Store::screenshots(qint64 memberId)
         QStringLiteral("SELECT %1 FROM screenshots WHERE member_id = ? ORDER BY captured_at").arg(shotColumns), {memberId});
     while (q.next())
         out.append(readShot(q));
+    return out;
+}
+
+QList<Store::Screenshot> Store::screenshots(qint64 memberId, qint64 from, qint64 to)
+{
+    QList<Screenshot> out;
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT %1 FROM screenshots WHERE member_id = ? AND captured_at >= ?"
+                                          " AND captured_at < ? ORDER BY captured_at")
+                               .arg(shotColumns),
+                           {memberId, from, to});
+    while (q.next())
+        out.append(readShot(q));
+    return out;
+}
+
+std::optional<Store::Screenshot> Store::screenshot(qint64 id)
+{
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT %1 FROM screenshots WHERE id = ?").arg(shotColumns), {id});
+    if (!q.next())
+        return std::nullopt;
+    return readShot(q);
+}
+
+QList<Store::UsageRecord> Store::usage(qint64 memberId, qint64 from, qint64 to)
+{
+    QList<UsageRecord> out;
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT client_id, device_id, app_name, started_at, ended_at FROM usage_logs"
+                                          " WHERE member_id = ? AND started_at < ? AND ended_at > ? ORDER BY started_at"),
+                           {memberId, to, from});
+    while (q.next()) {
+        UsageRecord u;
+        u.clientId = q.value(0).toString();
+        u.deviceId = optionalInt(q.value(1));
+        u.appName = q.value(2).toString();
+        u.startedAt = q.value(3).toLongLong();
+        u.endedAt = q.value(4).toLongLong();
+        out.append(u);
+    }
     return out;
 }
 

@@ -69,6 +69,7 @@ public:
         std::optional<qint64> stoppedAt;
         QString stopReason;
         std::optional<qint64> lastHeartbeatAt;
+        QString projectName, taskName; // filled by entriesBetween only
     };
 
     struct StartRequest {
@@ -102,6 +103,7 @@ public:
     };
     struct Screenshot {
         qint64 id = 0;
+        qint64 memberId = 0;
         QString clientId;
         std::optional<qint64> deviceId, entryId;
         qint64 capturedAt = 0;
@@ -124,6 +126,7 @@ public:
     qint64 addMember(const QString &email, const QString &name, const QString &role, const QString &passwordHash,
                      const QString &timeZone);
     std::optional<Member> memberByEmail(const QString &email);
+    std::optional<Member> memberById(qint64 id);
     QList<Member> members();
     int memberCount();
     // These end every session of the member. False for an unknown e-mail.
@@ -160,6 +163,9 @@ public:
     std::optional<Entry> stop(qint64 memberId, const StopRequest &request);
     std::optional<Entry> openEntry(qint64 memberId);
     std::optional<Entry> entry(qint64 id);
+    // Entries of the member, open or closed, that overlap [from, to), with
+    // their project and task names.
+    QList<Entry> entriesBetween(qint64 memberId, qint64 from, qint64 to);
     // Closed entries of the member that overlap [from, to).
     QList<Entry> closedEntries(qint64 memberId, qint64 from, qint64 to);
     void heartbeat(qint64 memberId, std::optional<qint64> deviceId, qint64 at);
@@ -175,6 +181,9 @@ public:
     // False when a screenshot with that client id exists already.
     bool addScreenshot(qint64 memberId, const Screenshot &shot);
     QList<Screenshot> screenshots(qint64 memberId);
+    QList<Screenshot> screenshots(qint64 memberId, qint64 from, qint64 to);
+    std::optional<Screenshot> screenshot(qint64 id);
+    QList<UsageRecord> usage(qint64 memberId, qint64 from, qint64 to);
     // Screenshots the member uploaded since `since` (server time).
     int screenshotsSince(qint64 memberId, qint64 since);
 

@@ -177,6 +177,7 @@ int main(int argc, char **argv)
                 return 2;
             }
         }
+        options.secureCookies = tls || behindProxy;
         options.tlsCertificate = tlsCert;
         options.tlsKey = tlsKey;
         ApiServer server(store, blobs, options);
@@ -194,7 +195,8 @@ int main(int argc, char **argv)
         std::signal(SIGTERM, onSignal);
         const QString shown = bindHost.contains(QLatin1Char(':')) ? QLatin1Char('[') + bindHost + QLatin1Char(']') : bindHost;
         out << "Database: " << db.describe() << Qt::endl
-            << "Listening on " << (tls ? "https" : "http") << "://" << shown << ":" << server.port() << "/api/v1/" << Qt::endl;
+            << "Listening on " << (tls ? "https" : "http") << "://" << shown << ":" << server.port() << "/api/v1/" << Qt::endl
+            << "Web pages at " << (tls ? "https" : "http") << "://" << shown << ":" << server.port() << "/web/" << Qt::endl;
         server.run();
         s_server = nullptr;
         out << "Stopped." << Qt::endl;

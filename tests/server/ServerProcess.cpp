@@ -139,6 +139,17 @@ ServerProcess::Raw ServerProcess::raw(const QByteArray &request)
     const qsizetype end = answer.indexOf("\r\n\r\n");
     const QList<QByteArray> statusLine = answer.left(answer.indexOf("\r\n")).split(' ');
     out.status = statusLine.value(1).toInt();
+    out.headers = end >= 0 ? answer.left(end + 2) : answer;
     out.body = end >= 0 ? answer.mid(end + 4) : QByteArray();
     return out;
+}
+
+QByteArray ServerProcess::Raw::header(const QByteArray &name) const
+{
+    for (const QByteArray &line : headers.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().toLower() == name.toLower())
+            return line.mid(colon + 1).trimmed();
+    }
+    return {};
 }

@@ -43,7 +43,9 @@ public:
     // One raw HTTP exchange on a fresh connection: `request` is sent as is.
     struct Raw {
         int status = 0;
+        QByteArray headers; // the header block, lines ending in CRLF
         QByteArray body;
+        QByteArray header(const QByteArray &name) const;
     };
     Raw raw(const QByteArray &request);
 

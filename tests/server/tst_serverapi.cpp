@@ -18,6 +18,7 @@
 #include <QJsonDocument>
 #include <QTest>
 #include <QTimeZone>
+#include <QUrlQuery>
 
 using AsyncTest::await;
 using AsyncTest::awaitError;
@@ -418,6 +419,84 @@ private Q_SLOTS:
         QCOMPARE(awaitError<APIError>(API::projects(fresh)).message(), expired);
         QCOMPARE(awaitError<APIError>(API::login(email, QStringLiteral("dan's new password"))).message(),
                  QStringLiteral("This account is disabled. Ask your workspace admin."));
+    }
+
+    // The web day view and export: a member sees their own day, an admin
+    // anyone's; names are shown as text, never as markup or formulas.
+    void webPagesShowTheDayToWhoMaySeeIt()
+    {
+        const QString hostile = QStringLiteral("=IMPORT(\"<script>alert(1)</script>\")");
+        QCOMPARE(m_server->admin({"project", "add", hostile}), 0);
+        const QString project = m_server->lastOutput().section(QLatin1Char(' '), 1, 1);
+        QCOMPARE(m_server->admin({"assign", annEmail, project}), 0);
+        const QString token = signIn(annEmail, annPassword);
+        const PendingStop p = session(API::newUUID(), project, {}, Instant::now().addSeconds(-90), Instant::now().addSeconds(-30));
+        await(API::start(token, API::startBody(p, std::nullopt, Instant::now())));
+        await(API::stop(token, API::stopBody(p, std::nullopt, std::nullopt, Instant::now())));
+        await(API::usageLog(token, std::nullopt, QStringLiteral("<b>Browser</b>"), p.startedAt, p.stoppedAt));
+        await(API::uploadScreenshot(token, std::nullopt, jpeg, {}, Instant::now().addSeconds(-40)));
+        const QString shot = m_server->scalar(QStringLiteral("SELECT MAX(id) FROM screenshots")).toString();
+        const QString date = QDateTime::currentDateTime().toTimeZone(QTimeZone("Pacific/Auckland")).date().toString(Qt::ISODate);
+
+        auto get = [this](const QString &path, const QByteArray &cookie) {
+            return m_server->raw("GET " + path.toUtf8() + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\nCookie: " + cookie + "\r\n\r\n");
+        };
+        auto webLogin = [this](const QString &email, const QString &password) {
+            QUrlQuery form;
+            form.addQueryItem(QStringLiteral("email"), email);
+            form.addQueryItem(QStringLiteral("password"), QString(password).replace(QLatin1Char(' '), QLatin1Char('+')));
+            const QByteArray body = form.toString(QUrl::FullyEncoded).toUtf8();
+            const auto r = m_server->raw("POST /web/login HTTP/1.1\r\nHost: x\r\nConnection: close\r\n"
+                                         "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: "
+                                         + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+            return r.status == 303 ? r.header("Set-Cookie").split(';').first() : QByteArray();
+        };
+        QCOMPARE(get(QStringLiteral("/web/day"), {}).status, 303); // to the sign-in page
+        QVERIFY(webLogin(annEmail, QStringLiteral("wrong")).isEmpty());
+        const QByteArray ann = webLogin(annEmail, annPassword);
+        QVERIFY(ann.startsWith("zimbrel_session="));
+
+        auto day = get(QStringLiteral("/web/day?date=") + date, ann);
+        QCOMPARE(day.status, 200);
+        QVERIFY(day.header("Content-Security-Policy").contains("default-src 'none'"));
+        const QString page = QString::fromUtf8(day.body);
+        QVERIFY(page.contains(QStringLiteral("=IMPORT(&quot;&lt;script&gt;alert(1)&lt;/script&gt;&quot;)")));
+        QVERIFY(!page.contains(QStringLiteral("<script")));
+        QVERIFY(page.contains(QStringLiteral("&lt;b&gt;Browser&lt;/b&gt;")));
+        QVERIFY(page.contains(QStringLiteral("<img src=\"/web/screenshots/%1\"").arg(shot)));
+        QVERIFY(page.contains(QStringLiteral("<meter")));
+
+        const auto image = get(QStringLiteral("/web/screenshots/") + shot, ann);
+        QCOMPARE(image.status, 200);
+        QCOMPARE(image.header("Content-Type"), QByteArray("image/jpeg"));
+        QCOMPARE(image.body, jpeg);
+        QCOMPARE(get(QStringLiteral("/web/screenshots/") + shot, {}).status, 404);
+
+        const QString annId = m_server->scalar(QStringLiteral("SELECT id FROM members WHERE email = ?"), {annEmail}).toString();
+        const QString benId = m_server->scalar(QStringLiteral("SELECT id FROM members WHERE email = ?"), {benEmail}).toString();
+        QCOMPARE(get(QStringLiteral("/web/day?member=") + benId, ann).status, 403);
+        QCOMPARE(get(QStringLiteral("/web/export.csv?from=%1&to=%1&member=%2").arg(date, benId), ann).status, 403);
+        const QString benShot = m_server->scalar(QStringLiteral("SELECT id FROM screenshots WHERE member_id <> ?"), {annId}).toString();
+        QVERIFY(!benShot.isEmpty());
+        QCOMPARE(get(QStringLiteral("/web/screenshots/") + benShot, ann).status, 404);
+
+        // The admin sees Ann's day and her screenshot.
+        const QByteArray ben = webLogin(benEmail, benPassword);
+        QVERIFY(!ben.isEmpty());
+        day = get(QStringLiteral("/web/day?date=%1&member=%2").arg(date, annId), ben);
+        QCOMPARE(day.status, 200);
+        QVERIFY(QString::fromUtf8(day.body).contains(QStringLiteral("Ann Example")));
+        QCOMPARE(get(QStringLiteral("/web/screenshots/") + shot, ben).status, 200);
+
+        const auto csv = get(QStringLiteral("/web/export.csv?from=%1&to=%1").arg(date), ann);
+        QCOMPARE(csv.status, 200);
+        QVERIFY(csv.header("Content-Disposition").startsWith("attachment"));
+        QVERIFY(csv.body.startsWith("member,date,start,end,duration_seconds,project,task,type,needs_review,private\r\n"));
+        QVERIFY(csv.body.contains(",60,\"'=IMPORT(\"\"<script>alert(1)</script>\"\")\","));
+
+        // Signing out ends the web session.
+        m_server->raw("POST /web/logout HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Length: 0\r\nCookie: " + ann + "\r\n\r\n");
+        QCOMPARE(get(QStringLiteral("/web/day"), ann).status, 303);
     }
 
     // Built-in TLS for a LAN install with its own certificate.

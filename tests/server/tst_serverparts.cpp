@@ -4,6 +4,7 @@
 #include "Calendar.h"
 #include "Dashboard.h"
 #include "SignInThrottle.h"
+#include "WebText.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -160,6 +161,22 @@ private Q_SLOTS:
             t.failed(QStringLiteral("u%1@x").arg(i), QStringLiteral("10.0.0.9"));
         QVERIFY(t.blockedFor(QStringLiteral("new@x"), QStringLiteral("10.0.0.9")));
         QVERIFY(!t.blockedFor(QStringLiteral("new@x"), ip));
+    }
+
+    void pageAndSpreadsheetTextIsInert()
+    {
+        QCOMPARE(WebText::html(QStringLiteral("<img src=x onerror='a(\"&\")'>")),
+                 QStringLiteral("&lt;img src=x onerror=&#39;a(&quot;&amp;&quot;)&#39;&gt;"));
+        QCOMPARE(WebText::csvCell(QStringLiteral("=HYPERLINK(\"http://x\")")),
+                 QStringLiteral("\"'=HYPERLINK(\"\"http://x\"\")\""));
+        QCOMPARE(WebText::csvCell(QStringLiteral("+1")), QStringLiteral("'+1"));
+        QCOMPARE(WebText::csvCell(QStringLiteral("-1")), QStringLiteral("'-1"));
+        QCOMPARE(WebText::csvCell(QStringLiteral("@SUM(A1)")), QStringLiteral("'@SUM(A1)"));
+        QCOMPARE(WebText::csvCell(QStringLiteral("\tx")), QStringLiteral("'\tx"));
+        QCOMPARE(WebText::csvCell(QStringLiteral("a, b")), QStringLiteral("\"a, b\""));
+        QCOMPARE(WebText::csvCell(QStringLiteral("two\nlines")), QStringLiteral("\"two\nlines\""));
+        QCOMPARE(WebText::csvCell(QStringLiteral("Website 2")), QStringLiteral("Website 2"));
+        QCOMPARE(WebText::csvRow({QStringLiteral("a"), QString(), QStringLiteral("=b")}), QStringLiteral("a,,'=b\r\n"));
     }
 };
 
