@@ -60,7 +60,9 @@ ApiServer::ApiServer(Store &store, BlobStore &blobs, Options options)
     svr.set_tcp_nodelay(true);
     svr.set_read_timeout(20, 0);
     svr.set_write_timeout(20, 0);
-    svr.set_keep_alive_timeout(5);
+    // An idle kept-alive connection holds a worker, and stopping waits for
+    // it, so it is closed after two seconds.
+    svr.set_keep_alive_timeout(2);
     svr.set_payload_max_length(size_t(m_options.uploadBodyMax));
     const int workers = m_options.workers;
     svr.new_task_queue = [workers] { return new httplib::ThreadPool(size_t(workers)); };

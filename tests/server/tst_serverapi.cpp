@@ -499,6 +499,48 @@ private Q_SLOTS:
         QCOMPARE(get(QStringLiteral("/web/day"), ann).status, 303);
     }
 
+    // Local mode: the first start makes an admin and prints how to sign in,
+    // once; a non-loopback address needs TLS or a proxy.
+    void firstStartSeedsAnAdminOnce()
+    {
+        QTemporaryDir dir;
+        const QString program = TestEnv::buildPath(QStringLiteral("server/zimbrel-server"));
+        const QStringList common{QStringLiteral("--data-dir"), dir.path()};
+        auto serve = [&](QProcess &p) {
+            p.setProcessChannelMode(QProcess::MergedChannels);
+            p.start(program, common + QStringList{QStringLiteral("--port"), QStringLiteral("0")});
+            QString out;
+            while (!out.contains(QStringLiteral("Web pages at")) && p.waitForReadyRead(10000))
+                out += QString::fromUtf8(p.readAll());
+            return out;
+        };
+        QProcess first;
+        const QString out = serve(first);
+        const QString email = out.section(QStringLiteral("e-mail:"), 1).section(QLatin1Char('\n'), 0, 0).trimmed();
+        const QString password = out.section(QStringLiteral("password:"), 1).section(QLatin1Char('\n'), 0, 0).trimmed();
+        const QString port = out.section(QStringLiteral("127.0.0.1:"), 1).section(QLatin1Char('/'), 0, 0);
+        QVERIFY2(email.endsWith(QStringLiteral("@localhost")) && password.size() == 20, qPrintable(out));
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("zimbrel.sqlite"))));
+        API::setBaseURL(QUrl(QStringLiteral("http://127.0.0.1:%1/api/v1/").arg(port)));
+        const API::SignIn s = await(API::login(email, password));
+        QCOMPARE(s.role, QStringLiteral("admin"));
+        QCOMPARE(await(API::projects(s.token)).size(), 1);
+        API::setBaseURL(m_server->baseUrl());
+        first.terminate();
+        QVERIFY(first.waitForFinished(5000));
+
+        QProcess second;
+        QVERIFY(!serve(second).contains(QStringLiteral("password:")));
+        second.terminate();
+        QVERIFY(second.waitForFinished(5000));
+
+        QProcess open;
+        open.start(program, common + QStringList{QStringLiteral("--listen"), QStringLiteral("0.0.0.0")});
+        QVERIFY(open.waitForFinished(10000));
+        QCOMPARE(open.exitCode(), 2);
+        QVERIFY(QString::fromUtf8(open.readAllStandardError()).contains(QStringLiteral("--behind-proxy")));
+    }
+
     // Built-in TLS for a LAN install with its own certificate.
     void servesHttpsWithACertificate()
     {
