@@ -40,6 +40,8 @@ Options:
   --port N             port (default 8787; 0 picks a free one)
   --sign-in-limit N    failed sign-ins per account in 15 minutes before
                        further attempts wait (default 10)
+  --screenshots-per-minute N
+                       uploads a member may make in a minute (default 6)
   --tls-cert FILE --tls-key FILE
                        serve HTTPS with this PEM certificate and key
   --behind-proxy       allow a non-loopback address: a reverse proxy in front
@@ -124,6 +126,7 @@ int main(int argc, char **argv)
     const QString host = takeOption(args, QStringLiteral("--listen"));
     const QString portText = takeOption(args, QStringLiteral("--port"));
     const QString signInLimit = takeOption(args, QStringLiteral("--sign-in-limit"));
+    const QString shotsPerMinute = takeOption(args, QStringLiteral("--screenshots-per-minute"));
     const QString tlsCert = takeOption(args, QStringLiteral("--tls-cert"));
     const QString tlsKey = takeOption(args, QStringLiteral("--tls-key"));
     const bool behindProxy = args.removeAll(QStringLiteral("--behind-proxy")) > 0;
@@ -174,6 +177,13 @@ int main(int argc, char **argv)
             options.throttle.perAccount = signInLimit.toInt(&good);
             if (!good || options.throttle.perAccount < 1) {
                 err << "zimbrel-server: the sign-in limit " << signInLimit << " is not valid" << Qt::endl;
+                return 2;
+            }
+        }
+        if (!shotsPerMinute.isEmpty()) {
+            options.screenshotsPerMinute = shotsPerMinute.toInt(&good);
+            if (!good || options.screenshotsPerMinute < 1) {
+                err << "zimbrel-server: --screenshots-per-minute " << shotsPerMinute << " is not valid" << Qt::endl;
                 return 2;
             }
         }
