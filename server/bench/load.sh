@@ -41,7 +41,7 @@ url=$(grep -o 'http://127.0.0.1:[0-9]*' "$work/server.log" | head -n1)
 echo "== heartbeats: $MEMBERS members, 2 threads, 32 connections, $DURATION"
 wrk -t2 -c32 -d"$DURATION" --latency -s "$here/heartbeat.lua" "$url" | grep -E 'Requests/sec|Latency|50%|99%|Non-2xx|Socket errors'
 
-convert -size 1440x900 plasma:fractal -quality 60 "$work/shot.jpg" 2>/dev/null
+convert -size 1440x900 plasma:fractal -quality 88 "$work/shot.jpg" 2>/dev/null
 echo "== uploads: $(($(stat -c %s "$work/shot.jpg") / 1024)) KB JPEG, 1 thread, 4 connections, $DURATION"
 SHOT_FILE="$work/shot.jpg" wrk -t1 -c4 -d"$DURATION" --latency -s "$here/upload.lua" "$url" \
   | grep -E 'Requests/sec|Latency|50%|99%|Non-2xx|Socket errors'
