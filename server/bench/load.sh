@@ -33,7 +33,9 @@ now=$(($(date +%s) * 1000))
   echo "COMMIT;"
 } | sqlite3 "$work/db.sqlite"
 
-server --port 0 --screenshots-per-minute 1000000 >"$work/server.log" 2>&1 &
+# Started directly, not through the function, so the trap can end it by its id.
+"$B/server/zimbrel-server" --data-dir "$work/data" --database "$work/db.sqlite" --port 0 \
+  --screenshots-per-minute 1000000 >"$work/server.log" 2>&1 &
 for _ in $(seq 100); do grep -q 'Listening on' "$work/server.log" && break; sleep 0.1; done
 url=$(grep -o 'http://127.0.0.1:[0-9]*' "$work/server.log" | head -n1)
 [ -n "$url" ] || { cat "$work/server.log"; exit 1; }

@@ -1,5 +1,6 @@
 #include "PostgresCluster.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -75,6 +76,17 @@ bool PostgresCluster::startServer()
                                         m_dir.path() + QStringLiteral("/log"), QStringLiteral("-o"), options}))
         return false;
     m_running = true;
+    // Should this process die without its destructor (a crash, an abort),
+    // a watchdog stops the cluster within a second of its end.
+    if (!m_watchdog) {
+        const QString stop = QStringLiteral("%1/pg_ctl stop -D '%2/data' -m immediate").arg(m_bin, m_dir.path());
+        const QString asOwner = geteuid() == 0 ? QStringLiteral("runuser -u postgres -- ") + stop : stop;
+        m_watchdog = QProcess::startDetached(
+            QStringLiteral("sh"),
+            {QStringLiteral("-c"), QStringLiteral("while kill -0 %1 2>/dev/null; do sleep 1; done; %2 >/dev/null 2>&1")
+                                       .arg(QCoreApplication::applicationPid())
+                                       .arg(asOwner)});
+    }
     return true;
 }
 

@@ -27,4 +27,5 @@ private:
     QTemporaryDir m_dir;
     QString m_error;
     bool m_running = false;
+    bool m_watchdog = false;
 };

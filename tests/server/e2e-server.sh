@@ -15,7 +15,8 @@ server() { "$B/server/zimbrel-server" --data-dir "$work/data" --database "$work/
 echo 'a long test password' | server member add member@example.com --name "E2E Member" --password-stdin >/dev/null || exit 1
 server project add "Website" >/dev/null && server task add 1 "Design" >/dev/null && server assign member@example.com 1 >/dev/null || exit 1
 server setting screenshot_interval 1 >/dev/null || exit 1
-server --port 0 >"$work/server.log" 2>&1 &
+# Started directly, not through the function, so the trap can end it by its id.
+"$B/server/zimbrel-server" --data-dir "$work/data" --database "$work/zimbrel.sqlite" --port 0 >"$work/server.log" 2>&1 &
 for _ in $(seq 100); do grep -q 'Listening on' "$work/server.log" && break; sleep 0.1; done
 url=$(grep -o 'http://127.0.0.1:[0-9]*/api/v1/' "$work/server.log")
 [ -n "$url" ] || { cat "$work/server.log"; exit 1; }
