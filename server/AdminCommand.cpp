@@ -143,6 +143,13 @@ int AdminCommand::memberCommand(const QStringList &args)
               << Qt::endl;
         return 0;
     }
+    if (sub == QLatin1String("signout")) {
+        const auto m = m_store.memberByEmail(email);
+        if (!m)
+            return usage(QStringLiteral("no member with the e-mail %1").arg(email));
+        m_out << "Signed " << email << " out of " << m_store.endSessions(m->id) << " sessions." << Qt::endl;
+        return 0;
+    }
     if (sub == QLatin1String("zone")) {
         const QString zone = pos.value(2);
         if (!Calendar::isValidZone(zone))
@@ -152,7 +159,7 @@ int AdminCommand::memberCommand(const QStringList &args)
         m_out << "Member " << email << " counts days in " << zone << Qt::endl;
         return 0;
     }
-    return usage(QStringLiteral("member needs add, list, disable, enable or zone"));
+    return usage(QStringLiteral("member needs add, list, disable, enable, signout or zone"));
 }
 
 int AdminCommand::passwordCommand(const QStringList &args)

@@ -8,7 +8,8 @@ class BlobStore;
 
 // The administration commands of zimbrel-server, run against the store:
 //   member add EMAIL --name NAME [--admin] [--time-zone ZONE] [--password-stdin]
-//   member list | member disable EMAIL | member enable EMAIL | member zone EMAIL ZONE
+//   member list | member disable EMAIL | member enable EMAIL | member signout EMAIL
+//   member zone EMAIL ZONE
 //   password EMAIL [--password-stdin]
 //   project add NAME | task add PROJECT_ID NAME | assign EMAIL PROJECT_ID
 //   setting screenshots on|off | setting screenshot_interval MINUTES | setting retention_days DAYS

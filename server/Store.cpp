@@ -199,6 +199,15 @@ void Store::endSession(const QString &token)
     });
 }
 
+int Store::endSessions(qint64 memberId)
+{
+    int ended = 0;
+    m_db.write([&] {
+        ended = m_db.run(QStringLiteral("DELETE FROM sessions WHERE member_id = ?"), {memberId}).numRowsAffected();
+    });
+    return ended;
+}
+
 // ---- projects ----
 
 qint64 Store::addProject(const QString &name)

@@ -140,6 +140,8 @@ public:
     // minute). Ends an expired session.
     std::optional<Member> memberForToken(const QString &token);
     void endSession(const QString &token);
+    // Ends every session of the member (all devices); the count ended.
+    int endSessions(qint64 memberId);
 
     // ---- projects ----
     qint64 addProject(const QString &name);

@@ -50,7 +50,8 @@ Options:
 Commands:
   serve
   member add EMAIL [--name NAME] [--admin] [--time-zone ZONE] [--password-stdin]
-  member list | member disable EMAIL | member enable EMAIL | member zone EMAIL ZONE
+  member list | member disable EMAIL | member enable EMAIL | member signout EMAIL
+  member zone EMAIL ZONE
   password EMAIL [--password-stdin]
   project add NAME
   task add PROJECT_ID NAME

@@ -411,9 +411,14 @@ private Q_SLOTS:
         QCOMPARE(awaitError<APIError>(API::uploadScreenshot(token, std::nullopt, jpeg, {}, Instant::now())).message(),
                  QStringLiteral("Too many screenshots in a short time; this one was not kept."));
 
-        // A new password or a disabled account ends the member's sessions.
+        // Signing out everywhere, a new password or a disabled account ends
+        // the member's sessions.
+        const QString second = signIn(email, QStringLiteral("dan's password"));
+        QCOMPARE(m_server->admin({"member", "signout", email}), 0);
+        QCOMPARE(awaitError<APIError>(API::projects(second)).message(), expired);
+        const QString third = signIn(email, QStringLiteral("dan's password"));
         QCOMPARE(m_server->admin({"password", email, "--password-stdin"}, "dan's new password\n"), 0);
-        QCOMPARE(awaitError<APIError>(API::projects(token)).message(), expired);
+        QCOMPARE(awaitError<APIError>(API::projects(third)).message(), expired);
         const QString fresh = signIn(email, QStringLiteral("dan's new password"));
         QCOMPARE(m_server->admin({"member", "disable", email}), 0);
         QCOMPARE(awaitError<APIError>(API::projects(fresh)).message(), expired);
