@@ -16,6 +16,8 @@ packages=(
   libsecret-1-dev libsecret-tools libx11-dev libxi-dev libxss-dev libxext-dev
   # test server and certificates
   libcpp-httplib-dev libssl-dev openssl
+  # zimbrel-server: SQL drivers, password hashing, PostgreSQL for its store tests
+  libsodium-dev libqt6sql6-sqlite libqt6sql6-psql postgresql sqlite3 wrk
   # test desktop: display, window manager, bus, keyring, input, tray, notices
   xvfb openbox xdotool x11-utils xterm dbus dbus-x11 gnome-keyring trayer
   # fonts and icon build

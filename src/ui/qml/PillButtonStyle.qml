@@ -28,6 +28,7 @@ T.Button {
     rightPadding: 18
     topPadding: 0
     bottomPadding: 0
+    font.family: Qt.application.font.family
     font.pixelSize: 13
     font.weight: Font.DemiBold
 

@@ -109,7 +109,7 @@ private Q_SLOTS:
         QCOMPARE(SettingsViewModel::steppedGoal(20, -1), 14.0); // a stored value out of range comes back in
         QCOMPARE(SettingsViewModel::steppedGoal(std::nan(""), 1), 2.0);
 
-        QCOMPARE(SettingsViewModel::launchDetail(QString()), u"Zimbrel starts in the menu bar, ready to track."_s);
+        QCOMPARE(SettingsViewModel::launchDetail(QString()), u"Zimbrel starts in the system tray, ready to track."_s);
         QCOMPARE(SettingsViewModel::launchDetail(u"Refused."_s), u"Refused."_s);
     }
 
@@ -222,7 +222,7 @@ private Q_SLOTS:
         m_model->enterDemo();
         show();
         QQuickItem *toggle = m_h->item(u"launchSwitch"_s);
-        const QString usual = u"Zimbrel starts in the menu bar, ready to track."_s;
+        const QString usual = u"Zimbrel starts in the system tray, ready to track."_s;
         QVERIFY(!QFile::exists(entry()));
         QCOMPARE(detailOf(u"launchRow"_s), usual);
 

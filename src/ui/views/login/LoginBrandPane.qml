@@ -49,7 +49,7 @@ Item {
         Text {
             width: Math.min(parent.width, 430)
             wrapMode: Text.Wrap
-            text: "One click from the menu bar or Control Center starts your timer."
+            text: "One click from the tray icon or zimbrel-control starts your timer."
             color: Qt.rgba(1, 1, 1, 0.65)
             font.pixelSize: 13
             lineHeight: 1.2

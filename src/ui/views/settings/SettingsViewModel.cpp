@@ -76,7 +76,7 @@ QString SettingsViewModel::accountLine(const QString &email, const QString &role
 
 QString SettingsViewModel::launchDetail(const QString &launchError)
 {
-    return launchError.isEmpty() ? u"Zimbrel starts in the menu bar, ready to track."_s : launchError;
+    return launchError.isEmpty() ? u"Zimbrel starts in the system tray, ready to track."_s : launchError;
 }
 
 QString SettingsViewModel::goalLabel(double hours)

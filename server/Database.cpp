@@ -1,0 +1,230 @@
+#include "Database.h"
+
+#include "Schema.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QDir>
+#include <QSqlError>
+#include <QUrl>
+#include <QUrlQuery>
+
+#include <atomic>
+#include <map>
+#include <set>
+
+namespace {
+
+std::atomic<quint64> s_nextId{1};
+
+// Instances alive, so a thread that outlives one does not touch its name.
+std::mutex s_liveLock;
+std::set<quint64> s_live;
+
+// The connections this thread opened, removed when the thread ends.
+struct ThreadConnections {
+    std::map<quint64, QString> names;
+    ~ThreadConnections()
+    {
+        for (const auto &[id, name] : names) {
+            std::lock_guard lock(s_liveLock);
+            if (s_live.count(id))
+                QSqlDatabase::removeDatabase(name);
+        }
+    }
+};
+thread_local ThreadConnections t_connections;
+
+QString errorText(const QSqlError &e)
+{
+    QString t = e.databaseText().trimmed();
+    if (t.isEmpty())
+        t = e.driverText().trimmed();
+    return t.isEmpty() ? QStringLiteral("unknown database error") : t;
+}
+
+} // namespace
+
+Database::Database(const QString &location)
+    : m_id(s_nextId++)
+{
+    if (location.startsWith(QLatin1String("postgresql://")) || location.startsWith(QLatin1String("postgres://"))) {
+        const QUrl url(location);
+        if (!url.isValid())
+            throw StoreError("the PostgreSQL address is not a valid URL");
+        m_backend = Backend::postgresql;
+        m_host = QUrl::fromPercentEncoding(url.host(QUrl::FullyEncoded).toUtf8());
+        const QUrlQuery query(url);
+        if (query.hasQueryItem(QStringLiteral("host")))
+            m_host = query.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded);
+        m_port = url.port(5432);
+        m_user = url.userName(QUrl::FullyDecoded);
+        m_password = url.password(QUrl::FullyDecoded);
+        m_name = url.path().mid(1);
+        if (m_name.isEmpty())
+            throw StoreError("the PostgreSQL address names no database");
+    } else {
+        m_backend = Backend::sqlite;
+        m_path = location.startsWith(QLatin1String("sqlite://")) ? location.mid(9) : location;
+        if (m_path.isEmpty())
+            throw StoreError("no database file given");
+        QDir().mkpath(QFileInfo(m_path).absolutePath());
+    }
+    std::lock_guard lock(s_liveLock);
+    s_live.insert(m_id);
+}
+
+Database::~Database()
+{
+    {
+        std::lock_guard lock(s_liveLock);
+        s_live.erase(m_id);
+    }
+    // Connections of other threads stay registered until their thread ends;
+    // this thread's one goes now.
+    auto it = t_connections.names.find(m_id);
+    if (it != t_connections.names.end()) {
+        QSqlDatabase::removeDatabase(it->second);
+        t_connections.names.erase(it);
+    }
+}
+
+QString Database::describe() const
+{
+    if (m_backend == Backend::sqlite)
+        return QStringLiteral("SQLite %1").arg(m_path);
+    return QStringLiteral("PostgreSQL %1@%2:%3/%4").arg(m_user, m_host).arg(m_port).arg(m_name);
+}
+
+QSqlDatabase Database::connection()
+{
+    // A PostgreSQL connection whose server went away reports itself closed,
+    // and is opened again here.
+    auto it = t_connections.names.find(m_id);
+    if (it != t_connections.names.end()) {
+        QSqlDatabase db = QSqlDatabase::database(it->second, false);
+        if (db.isOpen())
+            return db;
+        if (!db.open())
+            throw StoreError(errorText(db.lastError()).toStdString());
+        return db;
+    }
+    static std::atomic<quint64> serial{0};
+    const QString name = QStringLiteral("zimbrel-server-%1-%2").arg(m_id).arg(++serial);
+    QSqlDatabase db;
+    if (m_backend == Backend::sqlite) {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(m_path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    } else {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(m_host);
+        if (m_port > 0)
+            db.setPort(m_port);
+        db.setUserName(m_user);
+        db.setPassword(m_password);
+        db.setDatabaseName(m_name);
+        db.setConnectOptions(QStringLiteral("connect_timeout=5"));
+    }
+    t_connections.names[m_id] = name;
+    if (!db.isValid())
+        throw StoreError("the Qt SQL driver for this database is not installed");
+    if (!db.open())
+        throw StoreError(errorText(db.lastError()).toStdString());
+    if (m_backend == Backend::sqlite) {
+        QSqlQuery q(db);
+        // WAL lets readers go on while one writer works; foreign keys are off
+        // by default in SQLite.
+        q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        q.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
+        q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    } else {
+        // "relation already exists, skipping" and the like are not news.
+        QSqlQuery(db).exec(QStringLiteral("SET client_min_messages = warning"));
+    }
+    return db;
+}
+
+QSqlQuery Database::run(const QString &sql, const QVariantList &values)
+{
+    QSqlDatabase db = connection();
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    // PostgreSQL prepares only queries and DML, so statements without values
+    // (DDL, BEGIN, COMMIT) run directly.
+    if (values.isEmpty()) {
+        if (!q.exec(sql)) {
+            const QString text = errorText(q.lastError());
+            throw StoreError(text.toStdString());
+        }
+        return q;
+    }
+    if (!q.prepare(sql))
+        throw StoreError(errorText(q.lastError()).toStdString());
+    for (const QVariant &v : values) {
+        // A null QString inside a value means empty text; SQL NULL is asked
+        // for with a null QVariant.
+        if (!v.isNull() && v.typeId() == QMetaType::QString && v.toString().isNull())
+            q.addBindValue(QStringLiteral(""));
+        else
+            q.addBindValue(v);
+    }
+    if (!q.exec()) {
+        const QString text = errorText(q.lastError());
+        throw StoreError(text.toStdString());
+    }
+    return q;
+}
+
+void Database::write(const std::function<void()> &work)
+{
+    std::unique_lock<std::mutex> lock(m_writeLock, std::defer_lock);
+    if (m_backend == Backend::sqlite)
+        lock.lock();
+    run(m_backend == Backend::sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
+    try {
+        work();
+        run(QStringLiteral("COMMIT"));
+    } catch (...) {
+        try {
+            run(QStringLiteral("ROLLBACK"));
+        } catch (const StoreError &) {
+            // The connection is gone; the server rolled back on its own.
+        }
+        throw;
+    }
+}
+
+void Database::applyDDL(const QString &sql)
+{
+    QString text = sql;
+    text.replace(QStringLiteral("{pk}"), m_backend == Backend::sqlite ? QStringLiteral("INTEGER PRIMARY KEY")
+                                                                      : QStringLiteral("BIGSERIAL PRIMARY KEY"));
+    run(text);
+}
+
+int Database::schemaVersion()
+{
+    run(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"));
+    QSqlQuery q = run(QStringLiteral("SELECT MAX(version) FROM schema_version"));
+    return q.next() ? q.value(0).toInt() : 0;
+}
+
+void Database::migrate()
+{
+    const QList<QStringList> steps = Schema::migrations();
+    write([&] {
+        const int have = schemaVersion();
+        if (have > steps.size())
+            throw StoreError(QStringLiteral("the database has schema version %1, newer than this server knows (%2)")
+                                 .arg(have)
+                                 .arg(steps.size())
+                                 .toStdString());
+        for (int v = have; v < steps.size(); ++v) {
+            for (const QString &statement : steps[v])
+                applyDDL(statement);
+            run(QStringLiteral("INSERT INTO schema_version (version) VALUES (?)"), {v + 1});
+        }
+    });
+}
