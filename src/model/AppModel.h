@@ -189,6 +189,11 @@ public:
     void pulseTick() { m_activity->pulseTick(); }
     void nudgeTick();
     QCoro::Task<void> captureTick() { return m_activity->captureTick(); }
+    QCoro::Task<void> sampleActivity(QString token, std::optional<qint64> device, std::optional<qint64> entry,
+                                     Instant until)
+    {
+        return m_activity->sampleActivity(std::move(token), device, entry, until);
+    }
     std::optional<double> nextShotIn() const { return m_activity->nextShotIn(); }
 
     // Starts and stops one real session after `seconds`, for end-to-end checks.
