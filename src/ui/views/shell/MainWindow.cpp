@@ -1,0 +1,83 @@
+#include "MainWindow.h"
+
+#include "TrackingLog.h"
+#include "UiSetup.h"
+
+#include <QEvent>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickWindow>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+MainWindow::MainWindow(QQmlEngine *engine, QObject *parent)
+    : QObject(parent)
+    , m_engine(engine)
+{
+}
+
+MainWindow::~MainWindow()
+{
+    delete m_window;
+}
+
+bool MainWindow::build()
+{
+    if (!m_component)
+        m_component = new QQmlComponent(m_engine, QUrl(u"qrc:/qt/qml/Zimbrel/App/Main.qml"_s),
+                                        QQmlComponent::PreferSynchronous, this);
+    QObject *created = m_component->create();
+    auto *window = qobject_cast<QQuickWindow *>(created);
+    if (!window) {
+        qCWarning(lcTracking, "the window could not be built: %s", qUtf8Printable(m_component->errorString()));
+        delete created;
+        return false;
+    }
+    m_window = window;
+    window->setIcon(UiSetup::applicationIcon());
+    window->installEventFilter(this);
+    if (!m_framed) {
+        connect(window, &QQuickWindow::frameSwapped, this, [this] {
+            if (m_framed)
+                return;
+            m_framed = true;
+            Q_EMIT firstFrame();
+        });
+    }
+    return true;
+}
+
+void MainWindow::show()
+{
+    if (!m_window && !build())
+        return;
+    m_window->showNormal();
+    m_window->raise();
+    m_window->requestActivate();
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        if (!m_launchSize.isEmpty())
+            QTimer::singleShot(400, this, &MainWindow::applyLaunchSize);
+    }
+}
+
+void MainWindow::applyLaunchSize()
+{
+    // Resizing an X window keeps its top-left corner where it is.
+    if (m_window)
+        m_window->resize(m_launchSize);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window && event->type() == QEvent::Close) {
+        // Let the window close, then drop it and its scene.
+        QQuickWindow *window = m_window;
+        m_window = nullptr;
+        window->removeEventFilter(this);
+        window->deleteLater();
+        Q_EMIT closed();
+    }
+    return QObject::eventFilter(watched, event);
+}
