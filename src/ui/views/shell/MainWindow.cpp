@@ -19,7 +19,10 @@ MainWindow::MainWindow(QQmlEngine *engine, QObject *parent)
 
 MainWindow::~MainWindow()
 {
-    delete m_window;
+    if (QQuickWindow *window = m_window) {
+        window->removeEventFilter(this);
+        delete window;
+    }
 }
 
 bool MainWindow::build()
@@ -71,7 +74,7 @@ void MainWindow::applyLaunchSize()
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_window && event->type() == QEvent::Close) {
+    if (event->type() == QEvent::Close && m_window && watched == m_window.data()) {
         // Let the window close, then drop it and its scene.
         QQuickWindow *window = m_window;
         m_window = nullptr;

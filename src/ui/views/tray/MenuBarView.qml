@@ -77,11 +77,14 @@ FocusScope {
                 width: parent.width
                 spacing: 10
 
-                RowLayout {
+                // The status and the clock at the left, the button at the right.
+                Item {
                     Layout.fillWidth: true
-                    spacing: 10
-                    ColumnLayout {
-                        Layout.fillWidth: true
+                    implicitHeight: Math.max(clockColumn.implicitHeight, 44)
+                    Column {
+                        id: clockColumn
+                        anchors.left: parent.left
+                        anchors.verticalCenter: parent.verticalCenter
                         spacing: 4
                         Text {
                             objectName: "statusCaption"
@@ -103,7 +106,8 @@ FocusScope {
                     }
                     App.StartStopButton {
                         objectName: "startStopButton"
-                        Layout.alignment: Qt.AlignVCenter
+                        anchors.right: parent.right
+                        anchors.verticalCenter: parent.verticalCenter
                         running: root.running
                         text: App.TimerViewModel.buttonLabel
                         enabled: App.TimerViewModel.buttonEnabled

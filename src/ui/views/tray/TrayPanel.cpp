@@ -18,7 +18,10 @@ TrayPanel::TrayPanel(QQmlEngine *engine, QObject *parent)
 
 TrayPanel::~TrayPanel()
 {
-    delete m_window;
+    if (QQuickWindow *window = m_window) {
+        disconnect(window, nullptr, this, nullptr);
+        delete window;
+    }
 }
 
 void TrayPanel::toggle(QPoint near)
