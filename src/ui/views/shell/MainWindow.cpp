@@ -40,19 +40,20 @@ bool MainWindow::build()
     m_window = window;
     window->setIcon(UiSetup::applicationIcon());
     window->installEventFilter(this);
-    if (!m_framed) {
-        connect(window, &QQuickWindow::frameSwapped, this, [this] {
-            if (m_framed)
-                return;
+    connect(window, &QQuickWindow::frameSwapped, this, [this, window] {
+        disconnect(window, SIGNAL(frameSwapped()), this, nullptr);
+        Q_EMIT drawn(m_building.elapsed());
+        if (!m_framed) {
             m_framed = true;
             Q_EMIT firstFrame();
-        });
-    }
+        }
+    });
     return true;
 }
 
 void MainWindow::show()
 {
+    m_building.start();
     if (!m_window && !build())
         return;
     m_window->showNormal();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QSize>
@@ -32,6 +33,8 @@ Q_SIGNALS:
     void closed();
     // The first frame of the first window was drawn.
     void firstFrame();
+    // A window built by show() drew its first frame `ms` after show() began.
+    void drawn(qint64 ms);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -46,4 +49,5 @@ private:
     QSize m_launchSize;
     bool m_shownOnce = false;
     bool m_framed = false;
+    QElapsedTimer m_building;
 };

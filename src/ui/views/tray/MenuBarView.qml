@@ -22,13 +22,12 @@ FocusScope {
 
     component LinkButton: T.AbstractButton {
         id: link
-        implicitWidth: linkText.implicitWidth + 8
+        implicitWidth: implicitContentWidth + 8
         implicitHeight: 28
         Accessible.role: Accessible.Button
         Accessible.name: text
         Accessible.onPressAction: clicked()
         contentItem: Text {
-            id: linkText
             text: link.text
             color: link.hovered ? Ui.Palette.brandDeep : Ui.Palette.brand
             font.pixelSize: 13
