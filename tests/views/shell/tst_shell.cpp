@@ -207,6 +207,22 @@ private Q_SLOTS:
         m_model->setRunning(false);
     }
 
+    void markPulsesOnlyWhileTrackingOnScreen()
+    {
+        QQuickItem *mark = find(find(window(), u"sideRail"_s), u"railMark"_s);
+        QVERIFY(mark);
+        QCOMPARE(mark->property("live").toBool(), false);
+        m_model->setRunning(true);
+        QCOMPARE(mark->property("live").toBool(), true);
+        QCOMPARE(mark->property("help").toString(), u"Zimbrel is tracking"_s);
+        window()->showMinimized();
+        QTRY_COMPARE(mark->property("live").toBool(), false);
+        m_shell->activate();
+        QTRY_COMPARE(mark->property("live").toBool(), true);
+        m_model->setRunning(false);
+        QCOMPARE(mark->property("help").toString(), u"Zimbrel"_s);
+    }
+
     void reopenedWindowKeepsTheSelectedScreen()
     {
         click(u"railItem.Settings"_s);

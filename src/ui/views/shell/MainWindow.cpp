@@ -9,6 +9,8 @@
 #include <QQuickWindow>
 #include <QTimer>
 
+#include <malloc.h>
+
 using namespace Qt::StringLiterals;
 
 MainWindow::MainWindow(QQmlEngine *engine, QObject *parent)
@@ -80,6 +82,15 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         QQuickWindow *window = m_window;
         m_window = nullptr;
         window->removeEventFilter(this);
+        // Once the window and its scene are gone, hand the freed memory back
+        // to the system: the program may now sit in the tray for hours.
+        connect(window, &QObject::destroyed, this, [this] {
+            QTimer::singleShot(0, this, [this] {
+                m_engine->collectGarbage();
+                m_engine->trimComponentCache();
+                malloc_trim(0);
+            });
+        });
         window->deleteLater();
         Q_EMIT closed();
     }

@@ -19,6 +19,9 @@ Item {
         { screen: 2, icon: "cog", title: "Settings" }
     ]
     readonly property bool running: App.Model.isRunning
+    // A minimised window draws nothing, but the mark's pulse would still run
+    // sixty times a second: let the dot rest while nobody can see it.
+    readonly property bool onScreen: Window.visibility !== Window.Minimized && Window.visibility !== Window.Hidden
     readonly property string person: App.Model.userName !== "" ? App.Model.userName : "Zimbrel"
 
     implicitWidth: horizontal ? row.implicitWidth : 80
@@ -81,7 +84,7 @@ Item {
             anchors.horizontalCenter: parent.horizontalCenter
             size: 40
             tone: Ui.ZimbrelTone.OnDark
-            live: root.running
+            live: root.running && root.onScreen
             readonly property string help: root.running ? "Zimbrel is tracking" : "Zimbrel"
             Accessible.description: help
             HoverHandler { id: markHover }

@@ -34,7 +34,7 @@ Item {
             anchors.centerIn: parent
             size: 18
             tone: Ui.ZimbrelTone.OnDark
-            live: App.Model.isRunning
+            live: App.Model.isRunning && sideRail.onScreen
         }
     }
 
