@@ -12,20 +12,50 @@
 #include <QStandardPaths>
 #include <QTextStream>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <pthread.h>
+#include <thread>
 #include <cstdio>
 
 namespace {
 
 constexpr int defaultPort = 8787;
 
-ApiServer *s_server = nullptr;
+// SIGINT and SIGTERM are taken by one thread with sigwait, which asks the
+// server to stop until it has: a signal that arrives between binding and the
+// accept loop's start would otherwise be lost and the server run on.
+class StopOnSignal {
+public:
+    explicit StopOnSignal(ApiServer &server)
+    {
+        sigemptyset(&m_signals);
+        sigaddset(&m_signals, SIGINT);
+        sigaddset(&m_signals, SIGTERM);
+        // Blocked before the server's worker threads exist, so they inherit it.
+        pthread_sigmask(SIG_BLOCK, &m_signals, nullptr);
+        m_thread = std::thread([this, &server] {
+            int signal = 0;
+            sigwait(&m_signals, &signal);
+            while (!m_done) {
+                server.stop();
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+    }
+    ~StopOnSignal()
+    {
+        m_done = true;
+        pthread_kill(m_thread.native_handle(), SIGTERM);
+        m_thread.join();
+    }
 
-void onSignal(int)
-{
-    if (s_server)
-        s_server->stop();
-}
+private:
+    sigset_t m_signals;
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
 
 const char *const help = R"(Usage: zimbrel-server [options] [command]
 
@@ -201,15 +231,12 @@ int main(int argc, char **argv)
                 << " (is another server running there?)" << Qt::endl;
             return 1;
         }
-        s_server = &server;
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
+        StopOnSignal stopOnSignal(server);
         const QString shown = bindHost.contains(QLatin1Char(':')) ? QLatin1Char('[') + bindHost + QLatin1Char(']') : bindHost;
         out << "Database: " << db.describe() << Qt::endl
             << "Listening on " << (tls ? "https" : "http") << "://" << shown << ":" << server.port() << "/api/v1/" << Qt::endl
             << "Web pages at " << (tls ? "https" : "http") << "://" << shown << ":" << server.port() << "/web/" << Qt::endl;
         server.run();
-        s_server = nullptr;
         out << "Stopped." << Qt::endl;
         return 0;
     } catch (const StoreError &e) {

@@ -82,6 +82,9 @@ std::variant<LaunchOptions, LaunchOptions::Exit> LaunchOptions::parse(const QStr
     QString error;
     options.launch.demo = parser.isSet(u"demo"_s) || Preferences::value(u"demo"_s, false).toBool();
     options.launch.screen = text(parser, u"screen"_s);
+    if (!options.launch.screen.isEmpty() && options.launch.screen != u"timer" && options.launch.screen != u"today"
+        && options.launch.screen != u"settings")
+        return Exit{2, u"zimbrel: --screen must be timer, today or settings, not \"%1\"\n"_s.arg(options.launch.screen)};
     options.launch.selftest = number(parser, u"selftest"_s, &error).value_or(0);
     if (error.isEmpty())
         options.width = size(parser, u"width"_s, &error);

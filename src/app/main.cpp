@@ -1,18 +1,30 @@
-// The zimbrel program: one model for the life of the process.
+// The zimbrel program: one model for the life of the process, shown in a
+// window and a tray icon, or run headless for automation. One program per
+// session: a second launch hands over to the first.
 #include "API.h"
 #include "AppModel.h"
+#include "Appearance.h"
+#include "ApplicationService.h"
+#include "InstanceLock.h"
 #include "LaunchOptions.h"
+#include "MainWindow.h"
+#include "Notifier.h"
+#include "Shell.h"
+#include "SingleInstance.h"
 #include "TrackingLog.h"
 #include "UiSetup.h"
 #include "ViewsSetup.h"
 
+#include <QApplication>
 #include <QCoroTask>
-#include <QGuiApplication>
-#include <QQmlApplicationEngine>
+#include <QDateTime>
+#include <QQmlEngine>
 #include <QTextStream>
 
 #include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -32,13 +44,18 @@ QCoro::Task<void> signInFromStdin(AppModel *model, QString email)
     }
 }
 
-// The program runs headless (there is no window yet), so it needs no display;
-// with one, screenshots and input counting use it.
-void chooseHeadlessPlatform()
+bool hasDisplay()
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+           || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+bool asksHeadless(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--headless") == 0)
+            return true;
+    return false;
 }
 
 // Tells a person at a terminal what the program is doing.
@@ -57,13 +74,27 @@ void announce(const AppModel &model)
 
 int main(int argc, char **argv)
 {
-    chooseHeadlessPlatform();
+    // Before the application exists: the X11 platform consumes this variable.
+    const QVariantMap platformData = SingleInstance::platformDataFromEnvironment();
+
+    // Without a display the program runs headless; screenshots and input
+    // counting then do without too.
+    const bool display = hasDisplay();
+    if (!display)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const bool windowless = asksHeadless(argc, argv) || !display;
+
     QGuiApplication::setApplicationName(u"zimbrel"_s);
     QGuiApplication::setApplicationDisplayName(u"Zimbrel"_s);
     QGuiApplication::setApplicationVersion(QStringLiteral(ZIMBREL_VERSION));
-    QGuiApplication::setDesktopFileName(u"zimbrel"_s);
-    QGuiApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
+    QGuiApplication::setDesktopFileName(u"com.corvane.native.Zimbrel"_s);
+    // The tray's XEmbed fallback (QSystemTrayIcon) needs the widgets
+    // application; a headless run does without it.
+    if (!windowless)
+        UiSetup::useDefaultRenderer();
+    std::unique_ptr<QGuiApplication> app = windowless ? std::make_unique<QGuiApplication>(argc, argv)
+                                                      : std::make_unique<QApplication>(argc, argv);
+    app->setQuitOnLastWindowClosed(false);
 
     const auto parsed = LaunchOptions::parse(QCoreApplication::arguments());
     if (const auto *exit = std::get_if<LaunchOptions::Exit>(&parsed)) {
@@ -71,23 +102,76 @@ int main(int argc, char **argv)
         return exit->status;
     }
     const LaunchOptions options = std::get<LaunchOptions>(parsed);
+
+    // One program per session: the lock decides, the bus name lets a second
+    // launch reach the first.
+    InstanceLock lock;
+    const InstanceLock::State locked = lock.acquire();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    ApplicationService service;
+    SingleInstance::Claim claim = SingleInstance::Claim::NoBus;
+    if (locked != InstanceLock::State::TakenByAnother)
+        claim = SingleInstance::claim(bus, &service);
+    if (locked == InstanceLock::State::TakenByAnother || claim == SingleInstance::Claim::OwnedElsewhere) {
+        if (options.headless || !bus.isConnected()) {
+            std::fputs("Zimbrel is already running.\n", stderr);
+            return 1;
+        }
+        QString error;
+        if (!SingleInstance::forwardActivate(bus, platformData, 5000, &error)) {
+            std::fprintf(stderr, "Zimbrel is already running, but did not answer: %s\n", qUtf8Printable(error));
+            return 1;
+        }
+        return 0;
+    }
+    if (claim == SingleInstance::Claim::NoBus)
+        qCInfo(lcTracking, "no session bus: running without tray icon, change signals and the one-program name");
+
     if (options.server)
         API::setBaseURL(*options.server);
 
     AppModel model(AppModel::Platform::system(), options.launch);
-    if (options.headless) {
+    if (windowless) {
+        if (!display && !options.headless)
+            qCInfo(lcTracking, "no display: running without window and tray icon");
+        QObject::connect(&service, &ApplicationService::activateRequested, [] {
+            qCInfo(lcTracking, "asked to show the window, but this run has none");
+        });
         if (options.email)
             signInFromStdin(&model, *options.email);
         else
             announce(model);
-        return app.exec();
+        return app->exec();
     }
 
-    QQmlApplicationEngine engine;
+    if (!options.appearance.isEmpty())
+        Appearance::setOverride(options.appearance);
+    QQmlEngine engine;
     UiSetup::prepare(engine);
     ViewsSetup::registerWith(engine, &model);
-    engine.load(QUrl(u"qrc:/qt/qml/Zimbrel/App/Main.qml"_s));
-    if (engine.rootObjects().isEmpty())
+
+    Shell::Options shellOptions;
+    if (options.width || options.height) {
+        // A missing one keeps the default.
+        shellOptions.launchSize = QSize(options.width.value_or(940), options.height.value_or(640));
+    }
+    shellOptions.bus = bus;
+    shellOptions.notify = [](const QString &title, const QString &body) { Notifier::send(title, body); };
+    Shell shell(&model, &engine, shellOptions);
+    QObject::connect(&service, &ApplicationService::activateRequested, &shell, &Shell::activate);
+    QObject::connect(&shell, &Shell::quitRequested, app.get(), &QCoreApplication::quit, Qt::QueuedConnection);
+    if (!qEnvironmentVariableIsEmpty("ZIMBREL_REPORT_FIRST_FRAME")) {
+        // For the window benchmark: the wall clock of the first frame, and how
+        // long each opening took to draw.
+        QObject::connect(&shell.window(), &MainWindow::firstFrame, [] {
+            std::fprintf(stderr, "zimbrel: first frame at %lld ms\n", QDateTime::currentMSecsSinceEpoch());
+        });
+        QObject::connect(&shell.window(), &MainWindow::drawn, [](qint64 ms) {
+            std::fprintf(stderr, "zimbrel: window built and drawn in %lld ms\n", ms);
+        });
+    }
+    shell.activate();
+    if (!shell.window().isOpen())
         return 1;
-    return app.exec();
+    return app->exec();
 }

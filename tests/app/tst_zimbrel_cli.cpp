@@ -44,6 +44,9 @@ private Q_SLOTS:
         QTest::newRow("selftest not a number") << QStringList{u"--selftest"_s, u"soon"_s} << u"--selftest"_s;
         QTest::newRow("width not a number") << QStringList{u"--width"_s, u"wide"_s} << u"--width"_s;
         QTest::newRow("height zero") << QStringList{u"--height"_s, u"0"_s} << u"--height"_s;
+        QTest::newRow("width negative") << QStringList{u"--width"_s, u"-5"_s} << u"--width"_s;
+        QTest::newRow("width huge") << QStringList{u"--width"_s, u"1000000"_s} << u"--width"_s;
+        QTest::newRow("screen nowhere") << QStringList{u"--screen"_s, u"nowhere"_s} << u"timer, today or settings"_s;
         QTest::newRow("email with a window") << QStringList{u"--email"_s, u"a@b.c"_s} << u"--headless"_s;
         QTest::newRow("appearance") << QStringList{u"--appearance"_s, u"sepia"_s} << u"light or dark"_s;
         QTest::newRow("unknown option") << QStringList{u"--fast"_s} << u"fast"_s;

@@ -2,6 +2,7 @@
 // loopback: every endpoint the client calls, the answers it reads, and what
 // ends up stored.
 #include "API.h"
+#include "Uuid.h"
 #include "APIError.h"
 #include "Preferences.h"
 
@@ -163,7 +164,7 @@ private Q_SLOTS:
         QCOMPARE(m_server->scalar(QStringLiteral("SELECT COUNT(*) FROM devices")).toInt(), 1);
 
         const Instant startedAt = Instant::now().addSeconds(-600);
-        PendingStop p = session(API::newUUID(), QString::number(m_website), QString::number(m_design), startedAt,
+        PendingStop p = session(Uuid::create(), QString::number(m_website), QString::number(m_design), startedAt,
                                 Instant::now().addSeconds(-5));
         const QJsonObject startBody = API::startBody(p, device, Instant::now());
         const auto entry = API::entryID(await(API::start(token, startBody)));
@@ -213,7 +214,7 @@ private Q_SLOTS:
 
         // Nothing open any more: a stop of an unknown session is "no timer",
         // which the client's sync engine takes as accepted.
-        const PendingStop unknown = session(API::newUUID(), QString::number(m_website), {}, startedAt, Instant::now());
+        const PendingStop unknown = session(Uuid::create(), QString::number(m_website), {}, startedAt, Instant::now());
         const APIError none = awaitError<APIError>(API::stop(token, API::stopBody(unknown, std::nullopt, device, Instant::now())));
         QCOMPARE(none.message(), noTimer);
         QVERIFY(API::isNoActiveTimer(none));
@@ -236,13 +237,13 @@ private Q_SLOTS:
         const TodayStats before = await(API::today(token));
 
         // 30 minutes before and 30 after the member's midnight.
-        const PendingStop across = session(API::newUUID(), QString::number(m_website), {},
+        const PendingStop across = session(Uuid::create(), QString::number(m_website), {},
                                            Instant::fromDateTime(midnight.addSecs(-1800)),
                                            Instant::fromDateTime(midnight.addSecs(1800)));
         await(API::start(token, API::startBody(across, std::nullopt, Instant::now())));
         await(API::stop(token, API::stopBody(across, std::nullopt, std::nullopt, Instant::now())));
         // A running entry is the client's to count.
-        PendingStop open = session(API::newUUID(), QString::number(m_website), {}, Instant::now().addSeconds(-120), {});
+        PendingStop open = session(Uuid::create(), QString::number(m_website), {}, Instant::now().addSeconds(-120), {});
         await(API::start(token, API::startBody(open, std::nullopt, Instant::now())));
 
         const TodayStats after = await(API::today(token));
@@ -275,7 +276,7 @@ private Q_SLOTS:
         };
         QList<qint64> ids;
         for (int i = 0; i < cases.size(); ++i) {
-            PendingStop p = session(API::newUUID(), {}, {}, t0.addSeconds(i * 60), t0.addSeconds(i * 60 + 30));
+            PendingStop p = session(Uuid::create(), {}, {}, t0.addSeconds(i * 60), t0.addSeconds(i * 60 + 30));
             QJsonObject body = API::startBody(p, std::nullopt, Instant::now());
             body.insert(QStringLiteral("project_id"), cases[i].project);
             body.insert(QStringLiteral("task_id"), cases[i].task);
@@ -291,16 +292,16 @@ private Q_SLOTS:
                  QStringLiteral("project-3"));
 
         // Another member's entry id is ignored: Ben cannot close Ann's entry.
-        PendingStop annOpen = session(API::newUUID(), QString::number(m_website), {}, Instant::now().addSeconds(-60), {});
+        PendingStop annOpen = session(Uuid::create(), QString::number(m_website), {}, Instant::now().addSeconds(-60), {});
         const auto annEntry = API::entryID(await(API::start(token, API::startBody(annOpen, std::nullopt, Instant::now()))));
-        PendingStop benStop = session(API::newUUID(), QString::number(m_internal), {}, Instant::now(), Instant::now());
+        PendingStop benStop = session(Uuid::create(), QString::number(m_internal), {}, Instant::now(), Instant::now());
         QCOMPARE(awaitError<APIError>(API::stop(ben, API::stopBody(benStop, annEntry, std::nullopt, Instant::now()))).message(),
                  noTimer);
         QVERIFY(await(API::current(token)).running);
 
         // A start from another session closes Ann's open entry where it begins:
         // one open entry per member.
-        PendingStop next = session(API::newUUID(), QString::number(m_website), {}, Instant::now(), {});
+        PendingStop next = session(Uuid::create(), QString::number(m_website), {}, Instant::now(), {});
         const auto nextEntry = API::entryID(await(API::start(token, API::startBody(next, std::nullopt, Instant::now()))));
         QCOMPARE(await(API::current(token)).entryID, nextEntry);
         QCOMPARE(m_server->scalar(QStringLiteral("SELECT COUNT(*) FROM time_entries WHERE member_id ="
@@ -438,7 +439,7 @@ private Q_SLOTS:
         const QString project = m_server->lastOutput().section(QLatin1Char(' '), 1, 1);
         QCOMPARE(m_server->admin({"assign", annEmail, project}), 0);
         const QString token = signIn(annEmail, annPassword);
-        const PendingStop p = session(API::newUUID(), project, {}, Instant::now().addSeconds(-90), Instant::now().addSeconds(-30));
+        const PendingStop p = session(Uuid::create(), project, {}, Instant::now().addSeconds(-90), Instant::now().addSeconds(-30));
         await(API::start(token, API::startBody(p, std::nullopt, Instant::now())));
         await(API::stop(token, API::stopBody(p, std::nullopt, std::nullopt, Instant::now())));
         await(API::usageLog(token, std::nullopt, QStringLiteral("<b>Browser</b>"), p.startedAt, p.stoppedAt));

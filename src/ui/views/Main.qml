@@ -3,8 +3,9 @@ import QtQuick.Window
 import Zimbrel.App as App
 import Zimbrel.Ui as Ui
 
-// The main window (the shell lays it out in full): the login view until the
-// member is signed in, then the screens.
+// The main window: the login view until the member is signed in, then the
+// screens. The window manager's title bar and borders stay; the program
+// shows the window (it starts hidden) and sizes it from the launch settings.
 Window {
     id: window
 
@@ -12,11 +13,12 @@ Window {
     height: 640
     minimumWidth: 340
     minimumHeight: 520
-    visible: true
+    visible: false
     title: "Zimbrel"
     color: Ui.Palette.shell
 
     Loader {
+        objectName: "content"
         anchors.fill: parent
         sourceComponent: App.Model.signedIn ? screens : login
     }
@@ -28,6 +30,6 @@ Window {
 
     Component {
         id: screens
-        App.TimerView {}
+        App.RootView {}
     }
 }

@@ -179,11 +179,11 @@ Rectangle {
                         Accessible.description: buttonBox.help
                         onClicked: root.vm.toggle()
 
+                        // No ids inside: contentItem is a deferred property.
                         contentItem: Item {
-                            implicitWidth: buttonRow.implicitWidth
-                            implicitHeight: buttonRow.implicitHeight
+                            implicitWidth: children[0].implicitWidth
+                            implicitHeight: children[0].implicitHeight
                             Row {
-                                id: buttonRow
                                 anchors.centerIn: parent
                                 spacing: 9
                                 Item {

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QString>
+#include <QVariantMap>
+
+class ApplicationService;
+
+// The session-bus half of "one program per session": the running program
+// owns com.corvane.native.Zimbrel and answers org.freedesktop.Application;
+// a second launch forwards Activate to it and ends.
+namespace SingleInstance {
+
+enum class Claim { Owned, OwnedElsewhere, NoBus };
+
+// What a launcher handed this process to let its window take the focus:
+// "desktop-startup-id" (X11) and "activation-token" (Wayland). Read it
+// before the QGuiApplication exists: the X11 platform consumes the variable.
+QVariantMap platformDataFromEnvironment();
+
+// Exports `service` and claims the name (no queueing, no replacement).
+Claim claim(QDBusConnection bus, ApplicationService *service);
+
+// Calls Activate on the program that owns the name, giving it up to
+// `timeoutMs` to take it (a program started at the same moment may hold the
+// lock but not the name yet). Returns false with `error` set on failure.
+bool forwardActivate(QDBusConnection bus, const QVariantMap &platformData, int timeoutMs, QString *error);
+
+} // namespace SingleInstance

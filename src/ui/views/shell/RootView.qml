@@ -1,0 +1,90 @@
+import QtQuick
+import Zimbrel.App as App
+import Zimbrel.Ui as Ui
+
+// The signed-in window: the rail beside the selected screen from 600 px
+// wide, and below that a top bar with the lockup, the screen, and the rail
+// along the bottom.
+Item {
+    id: root
+
+    readonly property bool wide: width >= 600
+
+    App.Rail {
+        id: sideRail
+        objectName: "sideRail"
+        visible: root.wide
+        horizontal: false
+        width: 80
+        anchors.top: parent.top
+        anchors.bottom: parent.bottom
+        anchors.left: parent.left
+    }
+
+    Item {
+        id: topBar
+        objectName: "topBar"
+        visible: !root.wide
+        height: 30
+        anchors.top: parent.top
+        anchors.left: parent.left
+        anchors.right: parent.right
+
+        Ui.ZimbrelLockup {
+            anchors.centerIn: parent
+            size: 18
+            tone: Ui.ZimbrelTone.OnDark
+            live: App.Model.isRunning && sideRail.onScreen
+        }
+    }
+
+    App.Rail {
+        id: bottomRail
+        objectName: "bottomRail"
+        visible: !root.wide
+        horizontal: true
+        height: 64
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+    }
+
+    // The selected screen on its card.
+    Rectangle {
+        id: screenCard
+        objectName: "screenCard"
+        anchors.top: root.wide ? parent.top : topBar.bottom
+        anchors.bottom: root.wide ? parent.bottom : bottomRail.top
+        anchors.left: root.wide ? sideRail.right : parent.left
+        anchors.right: parent.right
+        anchors.topMargin: root.wide ? 8 : 0
+        anchors.bottomMargin: root.wide ? 8 : 0
+        anchors.leftMargin: root.wide ? 0 : 8
+        anchors.rightMargin: 8
+        radius: 26
+        color: Ui.Palette.canvas
+
+        Loader {
+            id: screen
+            objectName: "screen"
+            anchors.fill: parent
+            // The model's Screen enum: 0 Timer, 1 Today, 2 Settings.
+            sourceComponent: App.Model.screen === 1 ? today : App.Model.screen === 2 ? settings : timer
+        }
+    }
+
+    Component {
+        id: timer
+        App.TimerView {}
+    }
+
+    Component {
+        id: today
+        App.TodayView {}
+    }
+
+    Component {
+        id: settings
+        App.SettingsView {}
+    }
+}

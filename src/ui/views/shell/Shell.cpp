@@ -1,0 +1,54 @@
+#include "Shell.h"
+
+#include "AppModel.h"
+#include "MainWindow.h"
+#include "TrackingLog.h"
+#include "Tray.h"
+#include "TrayPanel.h"
+#include "TrayState.h"
+
+using namespace Qt::StringLiterals;
+
+Shell::Shell(AppModel *model, QQmlEngine *engine, Options options, QObject *parent)
+    : QObject(parent)
+    , m_model(model)
+    , m_options(std::move(options))
+    , m_state(new TrayState(model, this))
+    , m_window(new MainWindow(engine, this))
+    , m_panel(new TrayPanel(engine, this))
+{
+    m_window->setLaunchSize(m_options.launchSize);
+    connect(m_window, &MainWindow::closed, this, &Shell::windowClosed);
+    connect(m_panel, &TrayPanel::openRequested, this, &Shell::activate);
+    connect(m_panel, &TrayPanel::quitRequested, this, &Shell::quitRequested);
+
+    m_tray = new Tray(m_state, m_options.bus, this);
+    connect(m_tray, &Tray::activated, m_panel, &TrayPanel::toggle);
+    connect(m_tray, &Tray::openRequested, this, &Shell::activate);
+    connect(m_tray, &Tray::toggleRequested, m_state, &TrayState::toggle);
+    connect(m_tray, &Tray::quitRequested, this, &Shell::quitRequested);
+}
+
+Shell::~Shell() = default;
+
+void Shell::activate()
+{
+    m_panel->close();
+    m_window->show();
+}
+
+void Shell::windowClosed()
+{
+    if (m_tray->available())
+        return;
+    if (!m_model || !m_model->isRunning()) {
+        qCInfo(lcTracking, "window closed and no tray to return through: quitting");
+        Q_EMIT quitRequested();
+        return;
+    }
+    if (!m_saidKeepsTracking) {
+        m_saidKeepsTracking = true;
+        if (m_options.notify)
+            m_options.notify(u"Zimbrel"_s, QString::fromLatin1(keepsTrackingNotice));
+    }
+}

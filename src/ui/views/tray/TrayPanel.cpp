@@ -1,0 +1,95 @@
+#include "TrayPanel.h"
+
+#include "TrackingLog.h"
+
+#include <QGuiApplication>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickWindow>
+#include <QScreen>
+
+using namespace Qt::StringLiterals;
+
+TrayPanel::TrayPanel(QQmlEngine *engine, QObject *parent)
+    : QObject(parent)
+    , m_engine(engine)
+{
+}
+
+TrayPanel::~TrayPanel()
+{
+    if (QQuickWindow *window = m_window) {
+        disconnect(window, nullptr, this, nullptr);
+        delete window;
+    }
+}
+
+void TrayPanel::toggle(QPoint near)
+{
+    if (isOpen())
+        close();
+    else
+        open(near);
+}
+
+QPoint TrayPanel::placement(QPoint near, QSize size, const QRect &available)
+{
+    constexpr int gap = 6;
+    int x = near.x() - size.width() / 2;
+    int y = near.y() < available.center().y() ? near.y() + gap : near.y() - gap - size.height();
+    x = std::clamp(x, available.left(), std::max(available.left(), available.right() + 1 - size.width()));
+    y = std::clamp(y, available.top(), std::max(available.top(), available.bottom() + 1 - size.height()));
+    return {x, y};
+}
+
+void TrayPanel::open(QPoint near)
+{
+    if (m_window) {
+        m_window->raise();
+        m_window->requestActivate();
+        return;
+    }
+    if (!m_component) {
+        m_component = new QQmlComponent(m_engine, QUrl(u"qrc:/qt/qml/Zimbrel/App/TrayPanelWindow.qml"_s),
+                                        QQmlComponent::PreferSynchronous, this);
+    }
+    QObject *created = m_component->create();
+    auto *window = qobject_cast<QQuickWindow *>(created);
+    if (!window) {
+        qCWarning(lcTracking, "tray panel could not be built: %s", qUtf8Printable(m_component->errorString()));
+        delete created;
+        return;
+    }
+    m_window = window;
+    connect(window, SIGNAL(openRequested()), this, SIGNAL(openRequested()));
+    connect(window, SIGNAL(quitRequested()), this, SIGNAL(quitRequested()));
+    // Closing (Escape, focus lost, a button) ends the panel and its scene.
+    connect(window, &QWindow::visibleChanged, this, [this, window](bool visible) {
+        if (visible || window != m_window)
+            return;
+        m_window = nullptr;
+        window->deleteLater();
+        Q_EMIT openChanged();
+    });
+
+    QScreen *screen = near.isNull() ? nullptr : QGuiApplication::screenAt(near);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (near.isNull() && screen)
+        near = QPoint(screen->availableGeometry().right(), screen->availableGeometry().top());
+    const QSize size(int(window->width()), int(window->height()));
+    if (screen) {
+        window->setScreen(screen);
+        window->setPosition(placement(near, size, screen->availableGeometry()));
+    }
+    window->show();
+    window->raise();
+    window->requestActivate();
+    Q_EMIT openChanged();
+}
+
+void TrayPanel::close()
+{
+    if (m_window)
+        m_window->close();
+}
