@@ -49,7 +49,8 @@ struct ModelFixture {
             ++captureCalls;
             if (duringCapture)
                 duringCapture();
-            co_return shot;
+            // A copy: returning the member itself would move it out of the fixture.
+            co_return std::optional<ScreenShot>(shot);
         };
         p.notify = [this](const QString &title, const QString &body) { notices.append({title, body}); };
         p.selfTestDelay = selfTestDelay;
