@@ -10,11 +10,13 @@ bash scripts/deps.sh
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# The desktop package holds the client only; the workspace server is built
+# and installed from source.
 # Debian's hardening flags (fortify, stack protector, relro, bind now), as a
 # package build would use.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DZIMBREL_TESTS=OFF -DZIMBREL_BENCH=OFF "${launcher[@]}" \
+  -DZIMBREL_TESTS=OFF -DZIMBREL_BENCH=OFF -DZIMBREL_SERVER_BUILD=OFF "${launcher[@]}" \
   -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
   -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 cmake --build "$build" -j2
