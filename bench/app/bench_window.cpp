@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QProcess>
 #include <QThread>
 
@@ -22,7 +23,10 @@ namespace {
 
 struct Sample {
     double cpuSeconds = 0;
-    qint64 switches = 0; // context switches of all threads: each is a wake-up or a preemption
+    // Context switches of each thread (each is a wake-up or a preemption), by
+    // thread id: a thread that ends between two samples takes its count with
+    // it, so only threads still alive are compared.
+    QHash<QString, qint64> switches;
     qint64 rssKiB = 0;
 };
 
@@ -43,7 +47,7 @@ Sample sample(qint64 pid)
             continue;
         for (const QByteArray &l : status.readAll().split('\n'))
             if (l.startsWith("voluntary_ctxt_switches") || l.startsWith("nonvoluntary_ctxt_switches"))
-                s.switches += l.mid(l.indexOf(':') + 1).trimmed().toLongLong();
+                s.switches[task] += l.mid(l.indexOf(':') + 1).trimmed().toLongLong();
     }
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (status.open(QIODevice::ReadOnly))
@@ -103,9 +107,12 @@ void measure(const char *what, qint64 pid, int seconds)
     const Sample a = sample(pid);
     QThread::sleep(seconds);
     const Sample b = sample(pid);
+    qint64 switches = 0;
+    for (auto it = b.switches.cbegin(); it != b.switches.cend(); ++it)
+        switches += it.value() - a.switches.value(it.key(), 0);
     std::printf("%-12s resident %6.1f MB   cpu %6.3f %% of a core   wake-ups %5.2f /s   (%d s)\n", what,
                 b.rssKiB / 1024.0, 100.0 * (b.cpuSeconds - a.cpuSeconds) / seconds,
-                double(b.switches - a.switches) / seconds, seconds);
+                double(switches) / seconds, seconds);
 }
 
 } // namespace

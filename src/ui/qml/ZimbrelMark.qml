@@ -9,7 +9,7 @@ Item {
     property real size: 40
     property int tone: ZimbrelTone.Auto
     property bool live: false
-    // True while the dot is meant to pulse; `pulse` is where the pulse is now,
+    // True while the dot is meant to pulse (live and shown); `pulse` is where the pulse is now,
     // from 0 (at rest) to 1 (scaled 1.28, 55 % opacity).
     property bool beat: false
     property real pulse: 0
@@ -53,11 +53,25 @@ Item {
         opacity: 1 - 0.45 * root.pulse
     }
 
-    SequentialAnimation {
+    // The breath is stepped rather than animated: a few eased values per half
+    // breath look the same at this size, and the window redraws eight times a
+    // second instead of sixty for as long as the timer runs.
+    readonly property int stepsPerHalf: 7
+    property int step: 0
+
+    function eased(x) {
+        return x < 0.5 ? 2 * x * x : 1 - 2 * (1 - x) * (1 - x)
+    }
+
+    Timer {
         id: breathe
-        loops: Animation.Infinite
-        NumberAnimation { target: root; property: "pulse"; to: 1; duration: 900; easing.type: Easing.InOutQuad }
-        NumberAnimation { target: root; property: "pulse"; to: 0; duration: 900; easing.type: Easing.InOutQuad }
+        interval: Math.round(900 / root.stepsPerHalf)
+        repeat: true
+        onTriggered: {
+            root.step = (root.step + 1) % (2 * root.stepsPerHalf)
+            const along = root.step <= root.stepsPerHalf ? root.step : 2 * root.stepsPerHalf - root.step
+            root.pulse = root.eased(along / root.stepsPerHalf)
+        }
     }
 
     NumberAnimation {
@@ -69,10 +83,14 @@ Item {
         easing.type: Easing.OutQuad
     }
 
+    // A hidden mark (the rail of the layout not in use, say) still asks the
+    // window for a frame at each step: it breathes only while it can be seen.
     function follow() {
-        if (live) {
+        if (live && visible) {
             settle.stop()
             beat = true
+            step = 0
+            pulse = 0
             breathe.restart()
         } else {
             breathe.stop()
@@ -82,5 +100,6 @@ Item {
     }
 
     onLiveChanged: follow()
+    onVisibleChanged: follow()
     Component.onCompleted: follow()
 }

@@ -24,6 +24,7 @@
 #include <QQmlEngine>
 #include <QQuickWindow>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -327,11 +328,38 @@ private Q_SLOTS:
 
     void itemRegistersAgainWhenTheHostReturns()
     {
+        auto *item = m_shell->tray()->findChild<StatusNotifierItem *>();
+        QVERIFY(item && item->hosted());
         m_watcher->stop();
         QTRY_VERIFY(m_shell->tray()->kind() != Tray::Kind::StatusNotifier);
+        QVERIFY(!item->hosted());
         QVERIFY(m_watcher->start());
         QTRY_COMPARE(m_watcher->registered().size(), 2);
         QTRY_COMPARE(m_shell->tray()->kind(), Tray::Kind::StatusNotifier);
+        QVERIFY(item->hosted());
+    }
+
+    void itemIsQuietWithoutAHost()
+    {
+        // Starting and each second of tracking change the label, but an item
+        // no host has taken sends nothing.
+        StatusNotifierItem item(&m_shell->trayState(), QDBusConnection::sessionBus());
+        QSignalSpy labels(&item, &StatusNotifierItem::XAyatanaNewLabel);
+        QSignalSpy tips(&item, &StatusNotifierItem::NewToolTip);
+        QSignalSpy icons(&item, &StatusNotifierItem::NewIcon);
+        choose(u"1"_s, u"12"_s);
+        QVERIFY(m_model->canStart());
+        m_model->setRunning(true);
+        advance(1);
+        QTest::qWait(50);
+        QCOMPARE(labels.count() + tips.count() + icons.count(), 0);
+
+        item.setHosted(true);
+        advance(1);
+        QTRY_COMPARE(labels.count(), 1);
+        QCOMPARE(tips.count(), 1);
+        m_model->setRunning(false);
+        QTRY_COMPARE(icons.count(), 1);
     }
 
     void signedOutPanel()

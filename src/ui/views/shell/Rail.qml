@@ -20,7 +20,7 @@ Item {
     ]
     readonly property bool running: App.Model.isRunning
     // A minimised window draws nothing, but the mark's pulse would still run
-    // sixty times a second: let the dot rest while nobody can see it.
+    // several times a second: let the dot rest while nobody can see it.
     readonly property bool onScreen: Window.visibility !== Window.Minimized && Window.visibility !== Window.Hidden
     readonly property string person: App.Model.userName !== "" ? App.Model.userName : "Zimbrel"
 

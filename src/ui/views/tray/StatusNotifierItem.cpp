@@ -12,8 +12,8 @@ StatusNotifierItem::StatusNotifierItem(TrayState *state, const QDBusConnection &
     , m_state(state)
     , m_bus(bus)
 {
-    connect(state, &TrayState::liveChanged, this, &StatusNotifierItem::NewIcon);
-    connect(state, &TrayState::toolTipChanged, this, &StatusNotifierItem::NewToolTip);
+    connect(state, &TrayState::liveChanged, this, &StatusNotifierItem::iconChanged);
+    connect(state, &TrayState::toolTipChanged, this, &StatusNotifierItem::toolTipChanged);
     connect(state, &TrayState::labelChanged, this, &StatusNotifierItem::labelChanged);
 }
 
@@ -69,8 +69,22 @@ void StatusNotifierItem::Scroll(int, const QString &)
 {
 }
 
+void StatusNotifierItem::iconChanged()
+{
+    if (m_hosted)
+        Q_EMIT NewIcon();
+}
+
+void StatusNotifierItem::toolTipChanged()
+{
+    if (m_hosted)
+        Q_EMIT NewToolTip();
+}
+
 void StatusNotifierItem::labelChanged()
 {
+    if (!m_hosted)
+        return;
     const QString label = m_state->label();
     Q_EMIT XAyatanaNewLabel(label, labelGuide());
     sendPropertiesChanged({{u"XAyatanaLabel"_s, label}, {u"XAyatanaLabelGuide"_s, labelGuide()}});

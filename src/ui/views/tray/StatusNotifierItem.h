@@ -59,6 +59,13 @@ public:
     // The glyph as the item sends it, 22 and 44 px.
     static SniIconPixmapList pixmapsFor(bool live);
 
+    // Whether a host has taken the item. Without one the change signals stay
+    // unsent: the label changes each second while tracking, and each signal
+    // wakes the bus thread for nobody. A host reads everything as it takes
+    // the item.
+    void setHosted(bool hosted) { m_hosted = hosted; }
+    bool hosted() const { return m_hosted; }
+
 public Q_SLOTS:
     void Activate(int x, int y);
     void SecondaryActivate(int x, int y);
@@ -77,9 +84,12 @@ Q_SIGNALS:
     void openRequested();
 
 private:
+    void iconChanged();
+    void toolTipChanged();
     void labelChanged();
     void sendPropertiesChanged(const QVariantMap &changed);
 
     TrayState *m_state;
     QDBusConnection m_bus;
+    bool m_hosted = false;
 };

@@ -172,6 +172,8 @@ void Tray::setKind(Kind kind)
     if (kind == m_kind)
         return;
     m_kind = kind;
+    if (m_item)
+        m_item->setHosted(kind == Kind::StatusNotifier);
     if (kind == Kind::None && !m_saidNone) {
         m_saidNone = true;
         qCInfo(lcTracking, "tray: no tray available; running without a tray icon");
