@@ -2,12 +2,17 @@
 
 #include "SmoothCorners.h"
 
+#include <QEasingCurve>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
+// The ease-out of a change, drawn in five frames.
+constexpr int easeMs = 300;
+constexpr int stepMs = 60;
+
 double unit(double v)
 {
     return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0;
@@ -18,12 +23,12 @@ Pulse::Pulse(QQuickItem *parent)
     : QQuickPaintedItem(parent)
 {
     setAntialiasing(true);
-    m_animation.setStartValue(0.0);
-    m_animation.setEndValue(1.0);
-    m_animation.setDuration(300);
-    m_animation.setEasingCurve(QEasingCurve::OutCubic);
-    connect(&m_animation, &QVariantAnimation::valueChanged, this, [this](const QVariant &v) {
-        m_progress = v.toDouble();
+    m_step.setInterval(stepMs);
+    connect(&m_step, &QTimer::timeout, this, [this] {
+        const double t = std::min(1.0, double(m_since.elapsed()) / easeMs);
+        m_progress = QEasingCurve(QEasingCurve::OutCubic).valueForProgress(t);
+        if (t >= 1.0)
+            m_step.stop();
         update();
     });
 }
@@ -90,9 +95,9 @@ void Pulse::setValues(const QVariantList &values)
         return;
     m_from = shown();
     m_to = std::move(next);
-    m_animation.stop();
     m_progress = 0;
-    m_animation.start();
+    m_since.start();
+    m_step.start();
     update();
     Q_EMIT valuesChanged();
 }

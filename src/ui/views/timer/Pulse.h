@@ -4,11 +4,14 @@
 #include <QList>
 #include <QQuickPaintedItem>
 #include <QRectF>
-#include <QVariantAnimation>
+#include <QElapsedTimer>
+#include <QTimer>
 
 // The live activity graph: one bar per value (0…1), oldest on the left, the
-// newer bars more opaque. Changes of the values ease out over 0.3 s. Purely
-// decorative: hidden from accessibility.
+// newer bars more opaque. Changes of the values ease out over 0.3 s in a few
+// steps rather than at the display's frame rate: the graph changes every
+// second while tracking, and an all-day window should not redraw 60 times a
+// second for it. Purely decorative: hidden from accessibility.
 class Pulse : public QQuickPaintedItem {
     Q_OBJECT
     QML_ELEMENT
@@ -51,7 +54,8 @@ private:
     QList<double> m_from;
     QList<double> m_to;
     double m_progress = 1;
-    QVariantAnimation m_animation;
+    QTimer m_step;          // one frame of the ease-out
+    QElapsedTimer m_since;  // since the values last changed
     bool m_active = false;
     QColor m_color = Qt::darkGreen;
     QColor m_trackColor = Qt::lightGray;
