@@ -2,8 +2,7 @@
 // state, the server's sentence in the banner, the demo, odd input, and
 // screenshots in both looks, wide and narrow.
 #include "LoginViewModel.h"
-#include "ModelFixture.h"
-#include "ViewHarness.h"
+#include "ScreenTest.h"
 
 #include <QAccessible>
 #include <QClipboard>
@@ -13,19 +12,13 @@
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
-class TestLoginView : public QObject {
+class TestLoginView : public ScreenTest {
     Q_OBJECT
 
-    std::unique_ptr<ModelFixture> m_f;
-    std::unique_ptr<AppModel> m_model;
-    std::unique_ptr<ViewHarness> m_h;
+public:
+    TestLoginView() : ScreenTest(u"LoginView.qml"_s) {}
 
-    void show(QSize size = {940, 640})
-    {
-        m_h = std::make_unique<ViewHarness>(m_model.get(), u"LoginView.qml"_s, size);
-        QVERIFY(m_h->root());
-    }
-
+private:
     QQuickItem *emailInput() const { return m_h->item(u"emailFieldInput"_s); }
     QQuickItem *passwordInput() const { return m_h->item(u"passwordFieldInput"_s); }
     QQuickItem *button() const { return m_h->item(u"signInButton"_s); }
@@ -59,21 +52,6 @@ class TestLoginView : public QObject {
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_f = std::make_unique<ModelFixture>();
-        m_model = m_f->make();
-    }
-
-    void cleanup()
-    {
-        const QStringList warnings = ViewHarness::warnings();
-        m_h.reset();
-        m_model.reset();
-        m_f.reset();
-        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(u'\n')));
-    }
-
     void returnWalksTheFormAndSubmitsOnce()
     {
         show();

@@ -3,10 +3,9 @@
 // loopback server, and screenshots in both looks, wide and narrow.
 #include "DemoWorkspace.h"
 #include "LoginItem.h"
-#include "ModelFixture.h"
 #include "Preferences.h"
 #include "SettingsViewModel.h"
-#include "ViewHarness.h"
+#include "ScreenTest.h"
 
 #include <QAccessible>
 #include <QDir>
@@ -17,19 +16,13 @@
 
 using namespace Qt::StringLiterals;
 
-class TestSettingsView : public QObject {
+class TestSettingsView : public ScreenTest {
     Q_OBJECT
 
-    std::unique_ptr<ModelFixture> m_f;
-    std::unique_ptr<AppModel> m_model;
-    std::unique_ptr<ViewHarness> m_h;
+public:
+    TestSettingsView() : ScreenTest(u"SettingsView.qml"_s) {}
 
-    void show(QSize size = {940, 640})
-    {
-        m_h = std::make_unique<ViewHarness>(m_model.get(), u"SettingsView.qml"_s, size);
-        QVERIFY(m_h->root());
-    }
-
+private:
     QString text(const QString &name) const { return m_h->item(name)->property("text").toString(); }
 
     // The detail line of a row.
@@ -52,21 +45,6 @@ class TestSettingsView : public QObject {
     QString entry() const { return m_f->home.config() + u"/autostart/zimbrel.desktop"_s; }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_f = std::make_unique<ModelFixture>();
-        m_model = m_f->make();
-    }
-
-    void cleanup()
-    {
-        const QStringList warnings = ViewHarness::warnings();
-        m_h.reset();
-        m_model.reset();
-        m_f.reset();
-        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(u'\n')));
-    }
-
     // ---- Text rules ----
 
     void accountLine_data()

@@ -5,29 +5,24 @@
 #include "AppModel.h"
 #include "Appearance.h"
 #include "MainWindow.h"
-#include "QmlWarnings.h"
 #include "Shell.h"
 #include "TestEnv.h"
 #include "UiSetup.h"
-#include "ViewFixture.h"
+#include "ViewHarness.h"
 #include "ViewsSetup.h"
 
-#include <QDir>
 #include <QQmlEngine>
 #include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using ViewFixture::find;
-using ViewFixture::shown;
 
 class TestShell : public QObject {
     Q_OBJECT
 
 private:
-    QmlWarnings m_warnings;
     std::unique_ptr<TestEnv::IsolatedHome> m_home;
-    ViewFixture::Clock m_clock;
+    ViewHarness::Clock m_clock;
     QList<QString> m_notices;
     std::unique_ptr<AppModel> m_model;
     std::unique_ptr<QQmlEngine> m_engine;
@@ -47,8 +42,8 @@ private:
     // Both rails have items of the same names: look inside the one shown.
     void click(const QString &name)
     {
-        QQuickItem *rail = find(window(), window()->width() >= 600 ? u"sideRail"_s : u"bottomRail"_s);
-        QQuickItem *item = find(rail, name);
+        QQuickItem *rail = ViewHarness::find(window(), window()->width() >= 600 ? u"sideRail"_s : u"bottomRail"_s);
+        QQuickItem *item = ViewHarness::find(rail, name);
         QVERIFY2(item, qPrintable(name));
         const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
         QTest::mouseClick(window(), Qt::LeftButton, {}, centre.toPoint());
@@ -56,7 +51,7 @@ private:
 
     QString screenType()
     {
-        QQuickItem *loader = find(window(), u"screen"_s);
+        QQuickItem *loader = ViewHarness::find(window(), u"screen"_s);
         auto *item = loader ? loader->property("item").value<QQuickItem *>() : nullptr;
         return item ? QString::fromLatin1(item->metaObject()->className()) : QString();
     }
@@ -70,22 +65,17 @@ private:
 
     void save(const QString &name)
     {
-        QTest::qWait(120);
-        const QImage shot = window()->grabWindow();
-        QVERIFY(!shot.isNull());
-        QDir().mkpath(TestEnv::buildPath(u"tests/views/shell"_s));
-        const QString file = TestEnv::buildPath(u"tests/views/shell/%1.png"_s.arg(name));
-        QVERIFY(shot.save(file));
-        qInfo("Saved %s", qPrintable(file));
+        QVERIFY(!ViewHarness::screenshot(window(), u"shell"_s, name, 120).isNull());
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
+        ViewHarness::watchWarnings();
         m_home = std::make_unique<TestEnv::IsolatedHome>();
         AppModel::Launch launch;
         launch.demo = true;
-        m_model = std::make_unique<AppModel>(ViewFixture::platform(&m_clock, &m_notices), launch);
+        m_model = std::make_unique<AppModel>(ViewHarness::offlinePlatform(&m_clock, &m_notices), launch);
         m_engine = std::make_unique<QQmlEngine>();
         UiSetup::prepare(*m_engine);
         ViewsSetup::registerWith(*m_engine, m_model.get());
@@ -100,12 +90,12 @@ private Q_SLOTS:
         m_shell.reset();
         m_engine.reset();
         m_model.reset();
-        QCOMPARE(m_warnings.count(), 0);
+        QVERIFY2(ViewHarness::warnings().isEmpty(), qPrintable(ViewHarness::warnings().join(u'\n')));
     }
 
     void init() { QVERIFY(openWindow()); }
 
-    void cleanup() { QVERIFY2(m_warnings.count() == 0, qPrintable(m_warnings.last())); }
+    void cleanup() { QVERIFY2(ViewHarness::warnings().isEmpty(), qPrintable(ViewHarness::warnings().join(u'\n'))); }
 
     void windowHasItsTitleSizesAndColour()
     {
@@ -132,7 +122,7 @@ private Q_SLOTS:
             QCOMPARE(int(m_model->screen()), step.screen);
             QTRY_VERIFY(screenType().contains(QLatin1StringView(step.view)));
             for (const char *other : {"Timer", "Today", "Settings"}) {
-                QQuickItem *item = find(find(window(), u"sideRail"_s), u"railItem."_s + QLatin1StringView(other));
+                QQuickItem *item = ViewHarness::find(ViewHarness::find(window(), u"sideRail"_s), u"railItem."_s + QLatin1StringView(other));
                 QVERIFY(item);
                 QCOMPARE(item->property("current").toBool(), std::strcmp(other, step.title) == 0);
             }
@@ -142,21 +132,21 @@ private Q_SLOTS:
     void narrowWindowMovesTheRailToTheBottom()
     {
         resizeTo(700, 640);
-        QVERIFY(shown(find(window(), u"sideRail"_s)));
-        QVERIFY(!shown(find(window(), u"bottomRail"_s)));
-        QVERIFY(!shown(find(window(), u"topBar"_s)));
-        QQuickItem *card = find(window(), u"screenCard"_s);
+        QVERIFY(ViewHarness::shown(ViewHarness::find(window(), u"sideRail"_s)));
+        QVERIFY(!ViewHarness::shown(ViewHarness::find(window(), u"bottomRail"_s)));
+        QVERIFY(!ViewHarness::shown(ViewHarness::find(window(), u"topBar"_s)));
+        QQuickItem *card = ViewHarness::find(window(), u"screenCard"_s);
         QCOMPARE(card->x(), 80.0);
         QCOMPARE(card->y(), 8.0);
         QCOMPARE(card->width(), 700.0 - 80 - 8);
 
         resizeTo(599, 640);
-        QVERIFY(!shown(find(window(), u"sideRail"_s)));
-        QQuickItem *bottom = find(window(), u"bottomRail"_s);
-        QVERIFY(shown(bottom));
+        QVERIFY(!ViewHarness::shown(ViewHarness::find(window(), u"sideRail"_s)));
+        QQuickItem *bottom = ViewHarness::find(window(), u"bottomRail"_s);
+        QVERIFY(ViewHarness::shown(bottom));
         QCOMPARE(bottom->y() + bottom->height(), 640.0);
-        QQuickItem *top = find(window(), u"topBar"_s);
-        QVERIFY(shown(top));
+        QQuickItem *top = ViewHarness::find(window(), u"topBar"_s);
+        QVERIFY(ViewHarness::shown(top));
         QCOMPARE(top->height(), 30.0);
         QCOMPARE(card->x(), 8.0);
         QCOMPARE(card->width(), 599.0 - 16);
@@ -168,7 +158,7 @@ private Q_SLOTS:
         click(u"railItem.Timer"_s);
         QCOMPARE(int(m_model->screen()), 0);
         resizeTo(940, 640);
-        QVERIFY(shown(find(window(), u"sideRail"_s)));
+        QVERIFY(ViewHarness::shown(ViewHarness::find(window(), u"sideRail"_s)));
     }
 
     void screenshotsInBothLooksAndWidths()
@@ -209,7 +199,7 @@ private Q_SLOTS:
 
     void markPulsesOnlyWhileTrackingOnScreen()
     {
-        QQuickItem *mark = find(find(window(), u"sideRail"_s), u"railMark"_s);
+        QQuickItem *mark = ViewHarness::find(ViewHarness::find(window(), u"sideRail"_s), u"railMark"_s);
         QVERIFY(mark);
         QCOMPARE(mark->property("live").toBool(), false);
         m_model->setRunning(true);
@@ -230,14 +220,14 @@ private Q_SLOTS:
         QTRY_VERIFY(!m_shell->window().isOpen());
         QVERIFY(openWindow());
         QTRY_VERIFY(screenType().contains("SettingsView"_L1));
-        QCOMPARE(find(window(), u"railItem.Settings"_s)->property("current").toBool(), true);
+        QCOMPARE(ViewHarness::find(window(), u"railItem.Settings"_s)->property("current").toBool(), true);
         click(u"railItem.Timer"_s);
     }
 
     void signedOutShowsTheLoginView()
     {
         TestEnv::IsolatedHome home;
-        AppModel signedOut(ViewFixture::platform(&m_clock));
+        AppModel signedOut(ViewHarness::offlinePlatform(&m_clock));
         QVERIFY(!signedOut.signedIn());
         QQmlEngine engine;
         UiSetup::prepare(engine);
@@ -246,12 +236,12 @@ private Q_SLOTS:
         main.show();
         QVERIFY(main.window());
         QVERIFY(QTest::qWaitForWindowExposed(main.window()));
-        QQuickItem *content = find(main.window(), u"content"_s);
+        QQuickItem *content = ViewHarness::find(main.window(), u"content"_s);
         QVERIFY(content);
         auto *item = content->property("item").value<QQuickItem *>();
         QVERIFY(item);
         QVERIFY(QString::fromLatin1(item->metaObject()->className()).contains("LoginView"_L1));
-        QVERIFY(!find(main.window(), u"sideRail"_s));
+        QVERIFY(!ViewHarness::find(main.window(), u"sideRail"_s));
         ViewsSetup::registerWith(*m_engine, m_model.get());
     }
 };

@@ -2,11 +2,12 @@ import QtQuick
 import Zimbrel.App as App
 import Zimbrel.Ui as Ui
 
-// One screen on the canvas colour, as the window's screen card shows it.
+// The Timer and Today screens on the canvas colour, as the window's screen
+// card shows them; `screen` picks the one shown, so a test can switch.
 Rectangle {
     id: root
 
-    required property string screen
+    property string screen: "timer"
 
     color: Ui.Palette.canvas
 

@@ -18,6 +18,9 @@ QPoint centreOf(QQuickItem *item)
     return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
 }
 
+// Long enough for the look's transitions and the dial's first frames.
+constexpr int settle = 900;
+
 int distance(QColor a, QColor b)
 {
     return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
@@ -74,7 +77,7 @@ private Q_SLOTS:
         m_fixture->clock = Instant::fromDateTime(QDateTime(QDate(2026, 3, 3), QTime(14, 30)));
         m_model = m_fixture->make();
         m_model->enterDemo();
-        m_harness = std::make_unique<ViewHarness>(m_model.get(), u"timer"_s);
+        m_harness = std::make_unique<ViewHarness>(m_model.get(), TestEnv::sourcePath(u"tests/views/timer/ScreenHarness.qml"_s));
         QVERIFY(m_harness->root());
     }
 
@@ -104,15 +107,16 @@ private Q_SLOTS:
             m_fixture->clock = m_fixture->clock.addSeconds(1500);
             m_model->tick(m_fixture->clock);
         }
-        m_harness->resize(width, height);
+        m_harness->resize({width, height});
         const QString what = u"%1x%2 %3"_s.arg(width).arg(height).arg(look);
         checkLayout(width, what);
-        const QImage shot = m_harness->shoot(look, u"timer-%1-%2x%3-%4"_s.arg(look).arg(width).arg(height)
-                                                       .arg(running ? u"running"_s : u"stopped"_s));
+        m_harness->setLook(look);
+        const QImage shot = m_harness->screenshot({}, u"timer-%1-%2x%3-%4"_s.arg(look).arg(width).arg(height)
+                                                       .arg(running ? u"running"_s : u"stopped"_s), settle);
         QVERIFY(!shot.isNull());
         // The hero is dark in both looks.
         QQuickItem *hero = item(u"hero"_s);
-        const QPoint inHero = (hero->mapToScene({8, hero->height() / 2}) * m_harness->view().effectiveDevicePixelRatio()).toPoint();
+        const QPoint inHero = (hero->mapToScene({8, hero->height() / 2}) * m_harness->view()->effectiveDevicePixelRatio()).toPoint();
         QVERIFY2(shot.pixelColor(inHero).lightness() < 60, qPrintable(shot.pixelColor(inHero).name()));
         QCOMPARE(item(u"startStop"_s)->property("text").toString(), running ? u"Stop tracking"_s : u"Start tracking"_s);
         // The rest of the screen, scrolled to its end.
@@ -120,8 +124,8 @@ private Q_SLOTS:
         const qreal bottom = scroll->property("contentHeight").toReal() - scroll->height();
         if (bottom > 0) {
             scroll->setProperty("contentY", bottom);
-            m_harness->shoot(look, u"timer-%1-%2x%3-%4-end"_s.arg(look).arg(width).arg(height)
-                                      .arg(running ? u"running"_s : u"stopped"_s));
+            m_harness->screenshot({}, u"timer-%1-%2x%3-%4-end"_s.arg(look).arg(width).arg(height)
+                                          .arg(running ? u"running"_s : u"stopped"_s), settle);
             scroll->setProperty("contentY", 0);
         }
         QVERIFY2(ViewHarness::warnings().isEmpty(), qPrintable(ViewHarness::warnings().join(u'\n')));
@@ -130,29 +134,29 @@ private Q_SLOTS:
 
     void buttonAndShortcutStartAndStop()
     {
-        m_harness->resize(940, 640);
+        m_harness->resize({940, 640});
         QQuickItem *button = item(u"startStop"_s);
         QVERIFY(button->isEnabled());
         QCOMPARE(item(u"startStopBox"_s)->property("help").toString(), u"Start the timer (Ctrl+Enter)"_s);
-        QTest::mouseClick(&m_harness->view(), Qt::LeftButton, {}, centreOf(button));
+        QTest::mouseClick(m_harness->view(), Qt::LeftButton, {}, centreOf(button));
         QVERIFY(m_model->isRunning());
         QVERIFY(TrackingStore::load().isRunning);
         QCOMPARE(item(u"startStopBox"_s)->property("help").toString(), u"Stop the timer (Ctrl+Enter)"_s);
         QCOMPARE(ViewHarness::property(button, u"Accessible.name"_s).toString(), u"Stop tracking"_s);
 
-        QTest::keyClick(&m_harness->view(), Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClick(m_harness->view(), Qt::Key_Return, Qt::ControlModifier);
         QVERIFY(!m_model->isRunning());
-        QTest::keyClick(&m_harness->view(), Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+        QTest::keyClick(m_harness->view(), Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
         QVERIFY(m_model->isRunning());
-        QTest::keyClick(&m_harness->view(), Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+        QTest::keyClick(m_harness->view(), Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
         QVERIFY(!m_model->isRunning());
         // Return alone does nothing.
-        QTest::keyClick(&m_harness->view(), Qt::Key_Return);
+        QTest::keyClick(m_harness->view(), Qt::Key_Return);
         QVERIFY(!m_model->isRunning());
 
         // Not the shown screen: the shortcut is off.
         m_harness->root()->setProperty("screen", u"today"_s);
-        QTest::keyClick(&m_harness->view(), Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClick(m_harness->view(), Qt::Key_Return, Qt::ControlModifier);
         QVERIFY(!m_model->isRunning());
         m_harness->root()->setProperty("screen", u"timer"_s);
     }
@@ -177,7 +181,7 @@ private Q_SLOTS:
         QCOMPARE(task->property("help").toString(), u"Stop the timer to switch task"_s);
         QCOMPARE(ViewHarness::property(taskBody, u"Accessible.description"_s).toString(), u"Stop the timer to switch task"_s);
         // A click on a locked row opens no menu and changes nothing.
-        QTest::mouseClick(&m_harness->view(), Qt::LeftButton, {}, centreOf(project));
+        QTest::mouseClick(m_harness->view(), Qt::LeftButton, {}, centreOf(project));
         QTest::qWait(50);
         QVERIFY(!project->findChild<QObject *>(u"pickerMenu"_s)->property("visible").toBool());
         QCOMPARE(m_model->projectID(), std::optional<QString>(u"1"_s));
@@ -190,7 +194,7 @@ private Q_SLOTS:
         QQuickItem *project = item(u"projectPicker"_s);
         auto *menu = project->findChild<QObject *>(u"pickerMenu"_s);
         QVERIFY(menu);
-        QTest::mouseClick(&m_harness->view(), Qt::LeftButton, {}, centreOf(project));
+        QTest::mouseClick(m_harness->view(), Qt::LeftButton, {}, centreOf(project));
         QTRY_VERIFY(menu->property("opened").toBool());
         QCOMPARE(menu->property("count").toInt(), 4);
         QQuickItem *second = nullptr;
@@ -198,7 +202,7 @@ private Q_SLOTS:
         QVERIFY(second);
         QCOMPARE(second->property("text").toString(), u"Mobile App v2"_s);
         QVERIFY(!second->property("current").toBool());
-        QTest::mouseClick(&m_harness->view(), Qt::LeftButton, {}, centreOf(second));
+        QTest::mouseClick(m_harness->view(), Qt::LeftButton, {}, centreOf(second));
         QTRY_VERIFY(!menu->property("visible").toBool());
         QCOMPARE(m_model->projectID(), std::optional<QString>(u"2"_s));
         QCOMPARE(m_model->taskID(), std::optional<QString>(u"21"_s));
@@ -212,12 +216,12 @@ private Q_SLOTS:
     {
         QQuickItem *toggle = item(u"privateSwitch"_s);
         QVERIFY(!TrackingStore::load().isPrivate);
-        QTest::mouseClick(&m_harness->view(), Qt::LeftButton, {}, centreOf(toggle));
+        QTest::mouseClick(m_harness->view(), Qt::LeftButton, {}, centreOf(toggle));
         QVERIFY(TrackingStore::load().isPrivate);
         QVERIFY(toggle->property("checked").toBool());
         setRunning(true);
         QCOMPARE(item(u"statusLine"_s)->property("text").toString(), u"Tracking · private"_s);
-        QTest::mouseClick(&m_harness->view(), Qt::LeftButton, {}, centreOf(toggle));
+        QTest::mouseClick(m_harness->view(), Qt::LeftButton, {}, centreOf(toggle));
         QVERIFY(!TrackingStore::load().isPrivate);
         QCOMPARE(item(u"statusLine"_s)->property("text").toString(), u"Tracking"_s);
         setRunning(false);
@@ -238,7 +242,7 @@ private Q_SLOTS:
         m_fixture->clock = m_fixture->clock.addSeconds(100 * 3600 + 7);
         m_model->tick(m_fixture->clock);
         for (const int width : {940, 360}) {
-            m_harness->resize(width, 640);
+            m_harness->resize({width, 640});
             QQuickItem *dial = item(u"dial"_s);
             QQuickItem *clock = item(u"todayClock"_s);
             QVERIFY(clock->property("text").toString().startsWith(u"1"_s));
@@ -247,7 +251,8 @@ private Q_SLOTS:
             QVERIFY2(shown.left() >= 0 && shown.right() <= dial->width(), qPrintable(QDebug::toString(shown)));
             const QStringList out = ViewHarness::overflows(item(u"hero"_s));
             QVERIFY2(out.isEmpty(), qPrintable(out.join(u"; "_s)));
-            m_harness->shoot(u"light"_s, u"timer-100h-%1"_s.arg(width));
+            m_harness->setLook(u"light"_s);
+            m_harness->screenshot({}, u"timer-100h-%1"_s.arg(width), settle);
         }
         setRunning(false);
         QVERIFY2(ViewHarness::warnings().isEmpty(), qPrintable(ViewHarness::warnings().join(u'\n')));
@@ -273,8 +278,8 @@ private Q_SLOTS:
         f.shot = grabbed;
         auto model = f.signedIn();
         model->setDayGoalHours(14);
-        ViewHarness harness(model.get(), u"timer"_s);
-        harness.view().setPosition(0, 0);
+        ViewHarness harness(model.get(), TestEnv::sourcePath(u"tests/views/timer/ScreenHarness.qml"_s));
+        harness.view()->setPosition(0, 0);
 
         model->setRunning(true);
         ModelFixture::syncAll(*model);
@@ -294,18 +299,19 @@ private Q_SLOTS:
         QCOMPARE(harness.item(u"captureTitle"_s)->property("text").toString(), u"Captured just now"_s);
 
         for (const QSize size : {QSize(940, 640), QSize(360, 640)}) {
-            harness.resize(size.width(), size.height());
+            harness.resize({size.width(), size.height()});
             QStringList out = ViewHarness::overflows(harness.item(u"hero"_s));
             for (QQuickItem *card : harness.item(u"pickerColumn"_s)->childItems())
                 out += ViewHarness::overflows(card);
             QVERIFY2(out.isEmpty(), qPrintable(out.join(u"; "_s)));
             for (const QString &look : {u"light"_s, u"dark"_s}) {
-                const QImage shot = harness.shoot(look, u"timer-workspace-%1-%2x%3"_s.arg(look).arg(size.width()).arg(size.height()));
+                harness.setLook(look);
+                const QImage shot = harness.screenshot({}, u"timer-workspace-%1-%2x%3"_s.arg(look).arg(size.width()).arg(size.height()), settle);
                 if (size.width() < 520)
                     continue; // the thumbnail is below the fold
                 // The thumbnail shows the picture, not the placeholder's track.
                 const QPoint mid = (thumbnail->mapToScene({thumbnail->width() / 2, thumbnail->height() / 2})
-                                    * harness.view().effectiveDevicePixelRatio()).toPoint();
+                                    * harness.view()->effectiveDevicePixelRatio()).toPoint();
                 const QColor track = Palette::resolve(Palette::Name::track, look == u"dark"_s);
                 QVERIFY2(distance(shot.pixelColor(mid), track) > 2, qPrintable(shot.pixelColor(mid).name()));
             }

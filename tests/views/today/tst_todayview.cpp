@@ -80,12 +80,12 @@ private Q_SLOTS:
         f.clock = Instant::fromDateTime(QDateTime(QDate(2026, 3, 3), QTime(14, 30)));
         auto model = f.make();
         model->enterDemo();
-        ViewHarness harness(model.get(), u"today"_s);
+        ViewHarness harness(model.get(), u"TodayView.qml"_s);
         QVERIFY(harness.root());
         QVERIFY(!harness.item(u"refresh"_s)->isEnabled());
 
         for (const QSize size : {QSize(940, 640), QSize(400, 700), QSize(360, 640)}) {
-            harness.resize(size.width(), size.height());
+            harness.resize({size.width(), size.height()});
             QQuickItem *ring = harness.item(u"ringCard"_s);
             QQuickItem *tiles = harness.item(u"todayTiles"_s);
             const QPointF ringAt = ring->mapToScene({0, 0});
@@ -103,8 +103,11 @@ private Q_SLOTS:
             for (QQuickItem *tile : tiles->childItems())
                 out += ViewHarness::overflows(tile);
             QVERIFY2(out.isEmpty(), qPrintable(out.join(u"; "_s)));
-            for (const QString &look : {u"light"_s, u"dark"_s})
-                QVERIFY(!harness.shoot(look, u"today-%1-%2x%3"_s.arg(look).arg(size.width()).arg(size.height())).isNull());
+            for (const QString &look : {u"light"_s, u"dark"_s}) {
+                // Long enough for the look's transitions and the ring's first frames.
+                harness.setLook(look);
+                QVERIFY(!harness.screenshot({}, u"today-%1-%2x%3"_s.arg(look).arg(size.width()).arg(size.height()), 900).isNull());
+            }
         }
         QCOMPARE(harness.item(u"percent"_s)->property("text").toString(), u"85%"_s);
         QVERIFY2(ViewHarness::warnings().isEmpty(), qPrintable(ViewHarness::warnings().join(u'\n')));

@@ -5,7 +5,6 @@
 #include "AppModel.h"
 #include "Appearance.h"
 #include "ModelFixture.h"
-#include "QmlWarnings.h"
 #include "MainWindow.h"
 #include "Shell.h"
 #include "SniTypes.h"
@@ -15,11 +14,10 @@
 #include "TrayPanel.h"
 #include "TrayState.h"
 #include "UiSetup.h"
-#include "ViewFixture.h"
+#include "ViewHarness.h"
 #include "ViewsSetup.h"
 
 #include <QDBusArgument>
-#include <QDir>
 #include <QJsonArray>
 #include <QQmlEngine>
 #include <QQuickWindow>
@@ -28,7 +26,6 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using ViewFixture::find;
 
 namespace {
 // The workspace's projects: one with the tasks the panel shows, one without tasks.
@@ -48,13 +45,13 @@ QJsonObject projectsAnswer()
 
 QString text(QQuickWindow *window, const QString &name)
 {
-    QQuickItem *item = find(window, name);
+    QQuickItem *item = ViewHarness::find(window, name);
     return item ? item->property("text").toString() : u"<missing %1>"_s.arg(name);
 }
 
 bool visible(QQuickWindow *window, const QString &name)
 {
-    QQuickItem *item = find(window, name);
+    QQuickItem *item = ViewHarness::find(window, name);
     return item && item->isVisible();
 }
 } // namespace
@@ -63,7 +60,6 @@ class TestTray : public QObject {
     Q_OBJECT
 
 private:
-    QmlWarnings m_warnings;
     std::unique_ptr<ModelFixture> m_fx;
     std::unique_ptr<AppModel> m_model;
     std::unique_ptr<QQmlEngine> m_engine;
@@ -77,12 +73,7 @@ private:
     {
         QVERIFY(panel());
         QVERIFY(QTest::qWaitForWindowExposed(panel()));
-        QTest::qWait(150);
-        const QImage shot = panel()->grabWindow();
-        QDir().mkpath(TestEnv::buildPath(u"tests/views/tray"_s));
-        const QString file = TestEnv::buildPath(u"tests/views/tray/%1.png"_s.arg(name));
-        QVERIFY(shot.save(file));
-        qInfo("Saved %s", qPrintable(file));
+        QVERIFY(!ViewHarness::screenshot(panel(), u"tray"_s, name, 150).isNull());
     }
 
     void choose(const QString &project, const QString &task)
@@ -101,6 +92,7 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
+        ViewHarness::watchWarnings();
         registerSniTypes();
         m_fx = std::make_unique<ModelFixture>();
         m_fx->server.respond(u"projects"_s, 200, projectsAnswer());
@@ -132,7 +124,7 @@ private Q_SLOTS:
         m_fx.reset();
     }
 
-    void cleanup() { QVERIFY2(m_warnings.count() == 0, qPrintable(m_warnings.last())); }
+    void cleanup() { QVERIFY2(ViewHarness::warnings().isEmpty(), qPrintable(ViewHarness::warnings().join(u'\n'))); }
 
     void hostReadsTheItem()
     {
@@ -209,7 +201,7 @@ private Q_SLOTS:
         QCOMPARE(text(w, u"todayLine"_s), u"2h 5m today"_s);
         QCOMPARE(text(w, u"sessionClock"_s), u"01:05:10"_s);
         QVERIFY(!visible(w, u"signedOutLine"_s));
-        QQuickItem *button = find(w, u"startStopButton"_s);
+        QQuickItem *button = ViewHarness::find(w, u"startStopButton"_s);
         QVERIFY(button->isEnabled());
         QCOMPARE(button->property("text").toString(), u"Stop tracking"_s);
         savePanel(u"panel-running"_s);
@@ -285,7 +277,7 @@ private Q_SLOTS:
         QVERIFY(panel());
         QCOMPARE(text(panel(), u"statusCaption"_s), u"NOT TRACKING"_s);
         QCOMPARE(text(panel(), u"projectLine"_s), line);
-        QQuickItem *button = find(panel(), u"startStopButton"_s);
+        QQuickItem *button = ViewHarness::find(panel(), u"startStopButton"_s);
         QCOMPARE(button->isEnabled(), enabled);
         QCOMPARE(button->property("text").toString(), u"Start tracking"_s);
         if (QByteArray(QTest::currentDataTag()) == "project and task")
@@ -307,7 +299,7 @@ private Q_SLOTS:
     {
         m_shell->panel().open(QPoint());
         QVERIFY(panel());
-        QQuickItem *open = find(panel(), u"openButton"_s);
+        QQuickItem *open = ViewHarness::find(panel(), u"openButton"_s);
         QVERIFY(open);
         QTest::mouseClick(panel(), Qt::LeftButton, {}, open->mapToScene(QPointF(10, 10)).toPoint());
         QTRY_VERIFY(m_shell->window().isOpen());
@@ -366,8 +358,8 @@ private Q_SLOTS:
     {
         TestEnv::IsolatedHome home;
         Keychain::remove(u"token"_s);
-        ViewFixture::Clock clock;
-        AppModel signedOut(ViewFixture::platform(&clock));
+        ViewHarness::Clock clock;
+        AppModel signedOut(ViewHarness::offlinePlatform(&clock));
         QVERIFY(!signedOut.signedIn());
         QQmlEngine engine;
         UiSetup::prepare(engine);
@@ -379,10 +371,8 @@ private Q_SLOTS:
         QVERIFY(visible(panel.window(), u"signedOutLine"_s));
         QCOMPARE(text(panel.window(), u"signedOutLine"_s), u"Sign in to start tracking."_s);
         QVERIFY(!visible(panel.window(), u"projectLine"_s));
-        QVERIFY(!find(panel.window(), u"startStopButton"_s)->isEnabled());
-        QTest::qWait(100);
-        QDir().mkpath(TestEnv::buildPath(u"tests/views/tray"_s));
-        QVERIFY(panel.window()->grabWindow().save(TestEnv::buildPath(u"tests/views/tray/panel-signed-out.png"_s)));
+        QVERIFY(!ViewHarness::find(panel.window(), u"startStopButton"_s)->isEnabled());
+        QVERIFY(!ViewHarness::screenshot(panel.window(), u"tray"_s, u"panel-signed-out"_s, 100).isNull());
         ViewsSetup::registerWith(*m_engine, m_model.get());
     }
 };
