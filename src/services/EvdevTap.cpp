@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileSystemWatcher>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -39,24 +41,39 @@ int openDevice(const QString &path)
 
 std::unique_ptr<EvdevTap> EvdevTap::open(Sink sink, const QString &folder)
 {
-    std::unique_ptr<EvdevTap> tap(new EvdevTap(std::move(sink)));
-    for (const QString &name : eventDevices(folder)) {
-        const int fd = openDevice(folder + QLatin1Char('/') + name);
+    std::unique_ptr<EvdevTap> tap(new EvdevTap(std::move(sink), folder));
+    if (tap->openNewDevices() == 0)
+        return nullptr;
+    // A device node appears, or udev hands it to the input group a moment
+    // after creating it: both change the folder.
+    tap->m_watcher = new QFileSystemWatcher({folder}, tap.get());
+    QObject::connect(tap->m_watcher, &QFileSystemWatcher::directoryChanged, tap.get(),
+                     [self = tap.get()] { self->openNewDevices(); });
+    return tap;
+}
+
+int EvdevTap::openNewDevices()
+{
+    int added = 0;
+    for (const QString &name : eventDevices(m_folder)) {
+        const QString path = m_folder + QLatin1Char('/') + name;
+        const bool known = std::any_of(m_devices.cbegin(), m_devices.cend(),
+                                       [&](const Device &d) { return d.fd >= 0 && d.path == path; });
+        if (known)
+            continue;
+        const int fd = openDevice(path);
         if (fd < 0)
             continue;
+        const int index = int(m_devices.size());
         Device device;
+        device.path = path;
         device.fd = fd;
-        tap->m_devices.append(device);
+        device.notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        QObject::connect(device.notifier, &QSocketNotifier::activated, this, [this, index] { readDevice(index); });
+        m_devices.append(device);
+        ++added;
     }
-    if (tap->m_devices.isEmpty())
-        return nullptr;
-    for (int i = 0; i < tap->m_devices.size(); ++i) {
-        auto *notifier = new QSocketNotifier(tap->m_devices[i].fd, QSocketNotifier::Read, tap.get());
-        EvdevTap *self = tap.get();
-        QObject::connect(notifier, &QSocketNotifier::activated, self, [self, i] { self->readDevice(i); });
-        tap->m_devices[i].notifier = notifier;
-    }
-    return tap;
+    return added;
 }
 
 bool EvdevTap::available(const QString &folder)
@@ -71,8 +88,9 @@ bool EvdevTap::available(const QString &folder)
     return false;
 }
 
-EvdevTap::EvdevTap(Sink sink)
+EvdevTap::EvdevTap(Sink sink, const QString &folder)
     : InputTap(std::move(sink))
+    , m_folder(folder)
 {
 }
 

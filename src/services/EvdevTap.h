@@ -5,11 +5,13 @@
 #include <QList>
 #include <QString>
 
+class QFileSystemWatcher;
 class QSocketNotifier;
 
 // Key and button presses read straight from the readable event devices of a
 // folder (/dev/input on a real system), for Wayland sessions where no display
-// server hands out other clients' input.
+// server hands out other clients' input. Devices that appear later (plugged
+// in, back from suspend) are opened as they come.
 class EvdevTap : public InputTap {
     Q_OBJECT
 public:
@@ -23,14 +25,19 @@ public:
 
 private:
     struct Device {
+        QString path;
         int fd = -1;
         QSocketNotifier *notifier = nullptr;
         QByteArray pending;
     };
 
-    explicit EvdevTap(Sink sink);
+    EvdevTap(Sink sink, const QString &folder);
+    // Opens every readable event device of the folder not open yet; how many.
+    int openNewDevices();
     void readDevice(int index);
     void closeDevice(int index);
 
+    QString m_folder;
     QList<Device> m_devices;
+    QFileSystemWatcher *m_watcher = nullptr;
 };

@@ -2,6 +2,8 @@
 
 #include "DesktopEntryFile.h"
 
+#include "WaylandFocus.h"
+#include "XActiveWindow.h"
 #include "XConnection.h"
 
 #include <QDirIterator>
@@ -10,67 +12,9 @@
 #include <QLocale>
 #include <QStandardPaths>
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The one 32-bit item of a window property, or nullopt.
-std::optional<unsigned long> cardinalProperty(Display *dpy, Window window, const char *name, Atom type)
-{
-    const Atom property = XInternAtom(dpy, name, True);
-    if (property == None)
-        return std::nullopt;
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char *data = nullptr;
-    const int status = XGetWindowProperty(dpy, window, property, 0, 1, False, type, &actualType, &format, &count,
-                                          &remaining, &data);
-    std::optional<unsigned long> value;
-    if (status == Success && data && actualType == type && format == 32 && count == 1)
-        value = reinterpret_cast<unsigned long *>(data)[0];   // Xlib widens 32-bit items to long
-    if (data)
-        XFree(data);
-    return value;
-}
-
-struct ActiveWindow {
-    QString windowClass;
-    qint64 pid = 0;
-};
-
-std::optional<ActiveWindow> activeWindow()
-{
-    XConnection *connection = XConnection::session();
-    if (!connection)
-        return std::nullopt;
-    Display *dpy = connection->display();
-    // The window may vanish between the calls: the trap turns that into "no answer".
-    XConnection::ErrorTrap trap(*connection);
-    const std::optional<unsigned long> window =
-        cardinalProperty(dpy, DefaultRootWindow(dpy), "_NET_ACTIVE_WINDOW", XA_WINDOW);
-    if (!window || *window == None || trap.failed())
-        return std::nullopt;
-    ActiveWindow active;
-    XClassHint hint{nullptr, nullptr};
-    if (XGetClassHint(dpy, *window, &hint)) {
-        if (hint.res_class)
-            active.windowClass = QString::fromLocal8Bit(hint.res_class).trimmed();
-        if (active.windowClass.isEmpty() && hint.res_name)
-            active.windowClass = QString::fromLocal8Bit(hint.res_name).trimmed();
-        XFree(hint.res_name);
-        XFree(hint.res_class);
-    }
-    if (const std::optional<unsigned long> pid = cardinalProperty(dpy, *window, "_NET_WM_PID", XA_CARDINAL))
-        active.pid = qint64(*pid);
-    if (trap.failed())
-        return std::nullopt;
-    return active;
-}
 
 QString processName(qint64 pid)
 {
@@ -150,18 +94,28 @@ QString desktopEntryName(const QString &windowClass)
     return name;
 }
 
-QString name()
+QString nameFor(const FocusedWindow &window)
 {
-    const std::optional<ActiveWindow> active = activeWindow();
-    if (!active)
-        return QString::fromLatin1(unknown);
-    if (const QString entry = desktopEntryName(active->windowClass); !entry.isEmpty())
+    if (const QString entry = desktopEntryName(window.appId); !entry.isEmpty())
         return entry;
-    if (!active->windowClass.isEmpty())
-        return active->windowClass;
-    if (const QString process = processName(active->pid); !process.isEmpty())
+    if (window.wmClass.compare(window.appId, Qt::CaseInsensitive) != 0) {
+        if (const QString entry = desktopEntryName(window.wmClass); !entry.isEmpty())
+            return entry;
+    }
+    if (!window.wmClass.isEmpty())
+        return window.wmClass;
+    if (!window.appId.isEmpty())
+        return window.appId;
+    if (const QString process = processName(window.pid); !process.isEmpty())
         return process;
     return QString::fromLatin1(unknown);
+}
+
+QString name()
+{
+    const std::optional<FocusedWindow> active =
+        XConnection::x11Session() ? XActiveWindow::current() : WaylandFocus::instance().current();
+    return active ? nameFor(*active) : QString::fromLatin1(unknown);
 }
 
 } // namespace FrontmostApp

@@ -1,15 +1,23 @@
 #pragma once
 
+#include "FocusedWindow.h"
+
 #include <QString>
 
 // Name of the application whose window is active: the installed .desktop
 // entry's name for the window's class, else the class, else the process name;
-// "Unknown" when there is no active window (and on Wayland for now).
+// "Unknown" when nothing has focus or the desktop offers no way to tell. X11
+// follows the root window; on Wayland the desktop's own channel reports
+// (GNOME Shell extension, KWin script, sway's IPC socket).
 namespace FrontmostApp {
 
 inline constexpr auto unknown = "Unknown";
 
 QString name();
+
+// The name for what a desktop reported: the desktop entry's name for the app
+// id or window class, else the class, else the app id, else the process name.
+QString nameFor(const FocusedWindow &window);
 
 // The display name for a window class from the installed .desktop entries
 // (StartupWMClass or file name), empty when none matches. Cached per class.

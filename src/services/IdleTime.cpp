@@ -1,6 +1,7 @@
 #include "IdleTime.h"
 
 #include "SessionBus.h"
+#include "WaylandIdle.h"
 #include "XConnection.h"
 
 #include <QDBusMessage>
@@ -64,6 +65,11 @@ double seconds()
 {
     if (std::optional<double> x = fromX11())
         return *x;
+    // KWin and wlroots: the compositor's idle notifications, already at hand.
+    if (WaylandIdle *wayland = WaylandIdle::session()) {
+        if (std::optional<double> idle = wayland->seconds())
+            return *idle;
+    }
     // Mutter answers in milliseconds, the freedesktop interface in seconds.
     if (std::optional<double> gnome = fromBus(u"org.gnome.Mutter.IdleMonitor"_s,
                                               u"/org/gnome/Mutter/IdleMonitor/Core"_s,

@@ -70,7 +70,8 @@ QString installedHelpPage()
 
 QUrl helpUrl(const QString &anchor)
 {
-    if (anchor != QLatin1StringView(listenEvent) && anchor != QLatin1StringView(screenCapture))
+    if (anchor != QLatin1StringView(listenEvent) && anchor != QLatin1StringView(screenCapture)
+        && anchor != QLatin1StringView(frontmostApp))
         return {};
     const QString page = foundHelpPage();
     if (page.isEmpty())

@@ -9,6 +9,9 @@ namespace Permissions {
 
 inline constexpr auto listenEvent = "Privacy_ListenEvent";
 inline constexpr auto screenCapture = "Privacy_ScreenCapture";
+// The help section on how the application in front is learnt (the GNOME
+// Shell extension).
+inline constexpr auto frontmostApp = "FrontmostApp";
 
 // True when the system-wide input tap can run.
 bool preflightInput();

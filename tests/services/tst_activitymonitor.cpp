@@ -252,6 +252,32 @@ private Q_SLOTS:
         QVERIFY(TestEnv::waitFor([&] { return !tap->active(); }, 2000));
     }
 
+    // A keyboard plugged in after start is counted without a restart; one
+    // whose node is not readable yet is taken once it is.
+    void evdevTakesDevicesThatAppearLater()
+    {
+        QTemporaryDir folder;
+        const QByteArray first = QFile::encodeName(folder.path() + u"/event0"_s);
+        QCOMPARE(::mkfifo(first.constData(), 0600), 0);
+        int keys = 0;
+        std::unique_ptr<EvdevTap> tap = EvdevTap::open([&](InputTap::Press) { ++keys; }, folder.path());
+        QVERIFY(tap);
+        const int firstFd = ::open(first.constData(), O_WRONLY | O_NONBLOCK);
+
+        const QByteArray later = QFile::encodeName(folder.path() + u"/event7"_s);
+        QCOMPARE(::mkfifo(later.constData(), 0000), 0);
+        QCOMPARE(::mkfifo(QFile::encodeName(folder.path() + u"/js0"_s).constData(), 0600), 0);
+        QCOMPARE(::chmod(later.constData(), 0600), 0);
+        QVERIFY(TestEnv::waitFor([&] { return tap->deviceCount() == 2; }, 2000));
+        const int fd = ::open(later.constData(), O_WRONLY | O_NONBLOCK);
+        QVERIFY(fd >= 0);
+        const input_event press = keyEvent(EV_KEY, KEY_B, 1);
+        QCOMPARE(::write(fd, &press, sizeof(press)), ssize_t(sizeof(press)));
+        QVERIFY(TestEnv::waitFor([&] { return keys == 1; }, 2000));
+        ::close(fd);
+        ::close(firstFd);
+    }
+
     void evdevWithoutReadableDevices()
     {
         QTemporaryDir folder;

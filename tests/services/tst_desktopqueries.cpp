@@ -152,6 +152,13 @@ private Q_SLOTS:
         QVERIFY(TestEnv::waitFor([] { return FrontmostApp::name() == u"BetaTerm"_s; }, 3000));
         QVERIFY(XTool::run({u"windowactivate"_s, u"--sync"_s, alpha.id()}));
         QVERIFY(TestEnv::waitFor([] { return FrontmostApp::name() == u"Alpha Editor"_s; }, 3000));
+
+        // While the active window stays, asking sends the X server nothing.
+        Display *kept = XConnection::session()->display();
+        const unsigned long before = XNextRequest(kept);
+        for (int i = 0; i < 20; ++i)
+            QCOMPARE(FrontmostApp::name(), u"Alpha Editor"_s);
+        QCOMPARE(XNextRequest(kept), before);
     }
 
     void frontmostWithoutClassUsesTheProcess()

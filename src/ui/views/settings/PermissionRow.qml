@@ -8,6 +8,8 @@ App.SettingsRow {
     id: root
 
     required property bool allowed
+    property string actionText: "Allow\u2026"
+    property string allowedText: "Allowed"
     signal allow()
 
     Rectangle {
@@ -18,7 +20,7 @@ App.SettingsRow {
         radius: height / 2
         color: Ui.Palette.brandSoft
         Accessible.role: Accessible.StaticText
-        Accessible.name: root.title + ": Allowed"
+        Accessible.name: root.title + ": " + root.allowedText
 
         Row {
             id: tagRow
@@ -32,7 +34,7 @@ App.SettingsRow {
             }
             Text {
                 anchors.verticalCenter: parent.verticalCenter
-                text: "Allowed"
+                text: root.allowedText
                 color: Ui.Palette.brand
                 font.pixelSize: 12
                 font.weight: Font.DemiBold
@@ -45,8 +47,8 @@ App.SettingsRow {
         visible: !root.allowed
         height: 30
         kind: Ui.PillButtonStyle.Brand
-        text: "Allow\u2026"
-        Accessible.name: "Allow " + root.title
+        text: root.actionText
+        Accessible.name: root.actionText.replace("\u2026", "") + " " + root.title
         onClicked: root.allow()
         Accessible.onPressAction: root.allow()
     }

@@ -122,6 +122,20 @@ Item {
                     allowed: App.Model.screenAllowed
                     onAllow: settings.allow("Privacy_ScreenCapture")
                 }
+
+                App.SettingsDivider { visible: settings.focusExtensionShown }
+
+                App.PermissionRow {
+                    objectName: "focusExtensionPermission"
+                    visible: settings.focusExtensionShown
+                    iconName: "dashboard-3"
+                    title: "Application in front"
+                    detail: "A GNOME Shell extension tells Zimbrel the name of the application you work in, never a window title."
+                    allowed: settings.focusExtensionActive
+                    actionText: "Enable"
+                    allowedText: "Active"
+                    onAllow: settings.enableFocusExtension()
+                }
             }
 
             // Starting and stopping without the window.

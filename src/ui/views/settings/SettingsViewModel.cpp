@@ -1,6 +1,7 @@
 #include "SettingsViewModel.h"
 
 #include "AppModel.h"
+#include "FocusExtension.h"
 #include "LoginViewModel.h"
 #include "Permissions.h"
 #include "TrackingLog.h"
@@ -35,6 +36,10 @@ SettingsViewModel::SettingsViewModel(AppModel *model, PermissionActions permissi
     , m_model(model)
     , m_permissions(std::move(permissions))
 {
+    if (FocusExtension::needed()) {
+        m_focusExtension = new FocusExtension(this);
+        connect(m_focusExtension, &FocusExtension::activeChanged, this, &SettingsViewModel::focusExtensionChanged);
+    }
     if (!model)
         return;
     connect(model, &AppModel::userChanged, this, &SettingsViewModel::accountChanged);
@@ -164,4 +169,24 @@ bool SettingsViewModel::allow(const QString &anchor)
     if (!m_permissions.request(anchor) && !m_permissions.open(anchor))
         qCInfo(lcTracking, "no help page could be opened for %s", qPrintable(anchor));
     return true;
+}
+
+bool SettingsViewModel::focusExtensionShown() const
+{
+    return m_focusExtension != nullptr;
+}
+
+bool SettingsViewModel::focusExtensionActive() const
+{
+    return m_focusExtension && m_focusExtension->active();
+}
+
+void SettingsViewModel::enableFocusExtension()
+{
+    if (!m_focusExtension)
+        return;
+    m_focusExtension->enable([this, open = m_permissions.open](bool enabled) {
+        if (!enabled && !open(QString::fromLatin1(Permissions::frontmostApp)))
+            qCInfo(lcTracking, "no help page could be opened for %s", Permissions::frontmostApp);
+    });
 }

@@ -7,6 +7,7 @@
 #include <functional>
 
 class AppModel;
+class FocusExtension;
 
 // The texts and small rules of the Settings screen, computed here so tests
 // reach them: the account line, the launch-at-login detail, the goal
@@ -29,6 +30,9 @@ class SettingsViewModel : public QObject {
     Q_PROPERTY(QString aboutLine READ aboutLine CONSTANT)
     Q_PROPERTY(QString website READ website CONSTANT)
     Q_PROPERTY(QString iconCredit READ iconCredit CONSTANT)
+    // The GNOME Shell extension's row: shown on GNOME's Wayland session only.
+    Q_PROPERTY(bool focusExtensionShown READ focusExtensionShown CONSTANT)
+    Q_PROPERTY(bool focusExtensionActive READ focusExtensionActive NOTIFY focusExtensionChanged)
 
 public:
     static constexpr double minGoalHours = 1;
@@ -74,12 +78,20 @@ public:
     // granted, opens the help page at that anchor. False for another anchor.
     Q_INVOKABLE bool allow(const QString &anchor);
 
+    bool focusExtensionShown() const;
+    bool focusExtensionActive() const;
+    // The extension row's button: asks GNOME Shell to enable it; where the
+    // shell refuses, opens the help page's steps.
+    Q_INVOKABLE void enableFocusExtension();
+
 Q_SIGNALS:
     void accountChanged();
     void launchChanged();
     void goalChanged();
+    void focusExtensionChanged();
 
 private:
     QPointer<AppModel> m_model;
     PermissionActions m_permissions;
+    FocusExtension *m_focusExtension = nullptr;
 };
