@@ -20,6 +20,13 @@ packages=(
   libsodium-dev libqt6sql6-sqlite libqt6sql6-psql postgresql sqlite3 wrk
   # test desktop: display, window manager, bus, keyring, input, tray, notices
   xvfb openbox xdotool x11-utils xterm dbus dbus-x11 gnome-keyring trayer
+  # Wayland test desktops: headless GNOME Shell and KWin with Xwayland, the
+  # portals, the permission store, dconf and the tools to drive them
+  gnome-shell kwin-wayland xwayland xdg-desktop-portal xdg-desktop-portal-gnome
+  xdg-desktop-portal-gtk xdg-desktop-portal-kde dconf-service libglib2.0-bin dbus-bin
+  libkf5service-bin
+  # the window on Wayland
+  qt6-wayland
   # fonts and icon build
   fonts-inter fonts-noto-core fonts-dejavu-core nodejs
   # screenshots for developers
