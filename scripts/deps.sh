@@ -14,6 +14,8 @@ packages=(
   libqt6svg6 qt6-qpa-plugins qcoro-qt6-dev
   # keyring, X11 input, idle time
   libsecret-1-dev libsecret-tools libx11-dev libxi-dev libxss-dev libxext-dev
+  # Wayland idle notifications: client library, scanner and protocol descriptions
+  libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols
   # test server and certificates
   libcpp-httplib-dev libssl-dev openssl
   # zimbrel-server: SQL drivers, password hashing, PostgreSQL for its store tests
@@ -25,6 +27,8 @@ packages=(
   gnome-shell kwin-wayland xwayland xdg-desktop-portal xdg-desktop-portal-gnome
   xdg-desktop-portal-gtk xdg-desktop-portal-kde dconf-service libglib2.0-bin dbus-bin
   libkf5service-bin
+  # a compositor without idle protocols, for the idle tests
+  weston
   # the window on Wayland
   qt6-wayland
   # fonts and icon build

@@ -15,6 +15,7 @@ Platform Platform::system()
     p.loginItemEnabled = [] { return LoginItem::enabled(); };
     p.setLoginItem = [](bool on) { return LoginItem::set(on); };
     p.idleSeconds = [] { return IdleTime::seconds(); };
+    FrontmostApp::follow();
     p.frontmostApp = [] { return FrontmostApp::name(); };
     p.capture = [] { return ScreenGrabber::capture(); };
     p.notify = [](const QString &title, const QString &body) { Notifier::send(title, body); };

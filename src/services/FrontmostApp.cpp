@@ -111,6 +111,12 @@ QString nameFor(const FocusedWindow &window)
     return QString::fromLatin1(unknown);
 }
 
+void follow()
+{
+    if (!XConnection::x11Session())
+        WaylandFocus::instance();
+}
+
 QString name()
 {
     const std::optional<FocusedWindow> active =

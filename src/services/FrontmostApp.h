@@ -14,6 +14,9 @@ namespace FrontmostApp {
 inline constexpr auto unknown = "Unknown";
 
 QString name();
+// Opens the desktop's channel now (on Wayland: the KWin script is loaded, the
+// extension asked), so the first answers are ready before they are needed.
+void follow();
 
 // The name for what a desktop reported: the desktop entry's name for the app
 // id or window class, else the class, else the app id, else the process name.

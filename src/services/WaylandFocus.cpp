@@ -24,12 +24,15 @@ WaylandFocus::~WaylandFocus() = default;
 WaylandFocus &WaylandFocus::instance()
 {
     static WaylandFocus *focus = [] {
-        auto *made = new WaylandFocus(QCoreApplication::instance());
+        QCoreApplication *app = QCoreApplication::instance();
+        auto *made = new WaylandFocus(app);
         // The KWin script must go while the bus is still there.
-        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, made, [made] {
-            for (auto *script : made->findChildren<KWinFocusScript *>())
-                script->unload();
-        });
+        if (app) {
+            QObject::connect(app, &QCoreApplication::aboutToQuit, made, [made] {
+                for (auto *script : made->findChildren<KWinFocusScript *>())
+                    script->unload();
+            });
+        }
         return made;
     }();
     return *focus;
