@@ -96,10 +96,12 @@ QString desktopEntryName(const QString &windowClass)
 
 QString nameFor(const FocusedWindow &window)
 {
-    if (const QString entry = desktopEntryName(window.appId); !entry.isEmpty())
+    // The class first, as on X11: a desktop may attribute a window to the
+    // program that started it (a terminal's entry for a classed xterm).
+    if (const QString entry = desktopEntryName(window.wmClass); !entry.isEmpty())
         return entry;
-    if (window.wmClass.compare(window.appId, Qt::CaseInsensitive) != 0) {
-        if (const QString entry = desktopEntryName(window.wmClass); !entry.isEmpty())
+    if (window.appId.compare(window.wmClass, Qt::CaseInsensitive) != 0) {
+        if (const QString entry = desktopEntryName(window.appId); !entry.isEmpty())
             return entry;
     }
     if (!window.wmClass.isEmpty())
