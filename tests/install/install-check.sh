@@ -39,10 +39,16 @@ expect=(
   share/bash-completion/completions/zimbrel-control
   share/zsh/site-functions/_zimbrel-control
   share/fish/vendor_completions.d/zimbrel-control.fish
+  share/gnome-shell/extensions/zimbrel-focus@native.corvane.com/metadata.json
+  share/gnome-shell/extensions/zimbrel-focus@native.corvane.com/extension.js
 )
 for f in "${expect[@]}"; do
   [ -s "$root/$f" ] || fail "missing or empty: $f"
 done
+# GNOME Shell loads an extension only from the folder named by its uuid.
+grep -q '"uuid": "zimbrel-focus@native.corvane.com"' \
+  "$root/share/gnome-shell/extensions/zimbrel-focus@native.corvane.com/metadata.json" ||
+  fail "the GNOME Shell extension's uuid differs from its folder"
 for p in zimbrel zimbrel-control; do
   [ -x "$root/bin/$p" ] || fail "not executable: bin/$p"
 done
