@@ -2,7 +2,9 @@
 // or KWin with our script): usage records name the focused application,
 // native Wayland and Xwayland alike, and idle time comes from the desktop.
 // Built once per desktop, because the session bus is chosen once per process.
+#include "FocusExtension.h"
 #include "FrontmostApp.h"
+#include "GnomeFocus.h"
 #include "IdleTime.h"
 #include "ModelFixture.h"
 #include "WaylandDesktop.h"
@@ -14,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
@@ -155,6 +158,34 @@ private Q_SLOTS:
         model->setRunning(false);
         ModelFixture::settle(*model);
     }
+
+#if ZIMBREL_TEST_GNOME
+    // The member switches the extension off: "Unknown", never a stall; the
+    // Settings button switches it on again through GNOME Shell.
+    void extensionSwitchedOffAndOnAgain()
+    {
+        QProcess *xterm = m_desktop->start(u"xterm"_s, {u"-class"_s, u"ProbeTerm"_s, u"-e"_s, u"sleep"_s, u"120"_s});
+        QString name;
+        QVERIFY(TestEnv::waitFor([&] { return (name = FrontmostApp::name()) != u"Unknown"_s; }, 20000));
+        FocusExtension extension;
+        QVERIFY(FocusExtension::needed());
+        QVERIFY(TestEnv::waitFor([&] { return extension.active(); }));
+
+        QDBusMessage disable = QDBusMessage::createMethodCall(u"org.gnome.Shell"_s, u"/org/gnome/Shell"_s,
+                                                              u"org.gnome.Shell.Extensions"_s, u"DisableExtension"_s);
+        disable.setArguments({QString::fromLatin1(GnomeFocus::uuid)});
+        QCOMPARE(QDBusConnection::sessionBus().call(disable).type(), QDBusMessage::ReplyMessage);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"extension .* went away"_s));
+        QVERIFY(TestEnv::waitFor([&] { return !extension.active(); }));
+        QVERIFY(TestEnv::waitFor([] { return FrontmostApp::name() == u"Unknown"_s; }));
+
+        bool enabled = false;
+        extension.enable([&](bool ok) { enabled = ok; });
+        QVERIFY(TestEnv::waitFor([&] { return enabled && extension.active(); }, 10000));
+        QVERIFY(TestEnv::waitFor([&] { return FrontmostApp::name() == name; }, 10000));
+        xterm->kill();
+    }
+#endif
 
     void idleTimeComesFromTheDesktop()
     {

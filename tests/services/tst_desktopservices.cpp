@@ -239,7 +239,7 @@ private Q_SLOTS:
         QFile page(TestEnv::sourcePath(u"data/help/permissions.html"_s));
         QVERIFY(page.open(QIODevice::ReadOnly));
         const QString html = QString::fromUtf8(page.readAll());
-        for (const char *anchor : {Permissions::listenEvent, Permissions::screenCapture}) {
+        for (const char *anchor : {Permissions::listenEvent, Permissions::screenCapture, Permissions::frontmostApp}) {
             const QString open = u"<section id=\"%1\">"_s.arg(QLatin1StringView(anchor));
             const qsizetype start = html.indexOf(open);
             QVERIFY2(start >= 0, anchor);
@@ -257,6 +257,7 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(url.toLocalFile()).canonicalFilePath(), QFileInfo(installed).canonicalFilePath());
         QCOMPARE(url.fragment(), u"Privacy_ScreenCapture"_s);
         QCOMPARE(Permissions::helpUrl(u"Privacy_ListenEvent"_s).fragment(), u"Privacy_ListenEvent"_s);
+        QCOMPARE(Permissions::helpUrl(u"FrontmostApp"_s).fragment(), u"FrontmostApp"_s);
         QVERIFY(Permissions::helpUrl(u"Privacy_Camera"_s).isEmpty());
         QVERIFY(!Permissions::open(u"Privacy_Camera"_s));
     }
