@@ -1,6 +1,7 @@
 #include "SettingsViewModel.h"
 
 #include "AppModel.h"
+#include "FireAndForget.h"
 #include "LoginViewModel.h"
 #include "Permissions.h"
 #include "TrackingLog.h"
@@ -22,6 +23,7 @@ SettingsViewModel::PermissionActions SettingsViewModel::PermissionActions::syste
                                                                      : Permissions::requestScreen();
     };
     actions.open = [](const QString &anchor) { return Permissions::open(anchor); };
+    actions.allowScreen = [] { return Permissions::allowScreen(); };
     return actions;
 }
 
@@ -161,7 +163,19 @@ bool SettingsViewModel::allow(const QString &anchor)
 {
     if (anchor != QLatin1StringView(Permissions::listenEvent) && anchor != QLatin1StringView(Permissions::screenCapture))
         return false;
+    if (anchor == QLatin1StringView(Permissions::screenCapture) && m_permissions.allowScreen) {
+        fireAndForget(askForScreen(), "screen access");
+        return true;
+    }
     if (!m_permissions.request(anchor) && !m_permissions.open(anchor))
         qCInfo(lcTracking, "no help page could be opened for %s", qPrintable(anchor));
     return true;
+}
+
+QCoro::Task<void> SettingsViewModel::askForScreen()
+{
+    QPointer<SettingsViewModel> self(this);
+    co_await m_permissions.allowScreen();
+    if (self && m_model)
+        m_model->checkPermissions();
 }
