@@ -5,6 +5,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDeadlineTimer>
+#include <QGuiApplication>
 #include <QThread>
 
 using namespace Qt::StringLiterals;
@@ -21,6 +22,19 @@ QVariantMap platformDataFromEnvironment()
     if (!token.isEmpty())
         data.insert(u"activation-token"_s, token);
     return data;
+}
+
+void handOverActivationToken(const QVariantMap &platformData)
+{
+    if (!QGuiApplication::platformName().startsWith("wayland"_L1))
+        return;
+    QString token = platformData.value(u"activation-token"_s).toString();
+    if (token.isEmpty())
+        token = platformData.value(u"desktop-startup-id"_s).toString();
+    // Qt's Wayland shell takes the token from here when the window next asks
+    // for activation, and clears it.
+    if (!token.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
 }
 
 Claim claim(QDBusConnection bus, ApplicationService *service)

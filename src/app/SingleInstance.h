@@ -18,6 +18,11 @@ enum class Claim { Owned, OwnedElsewhere, NoBus };
 // before the QGuiApplication exists: the X11 platform consumes the variable.
 QVariantMap platformDataFromEnvironment();
 
+// On Wayland, hands the launcher's activation token ("activation-token", else
+// "desktop-startup-id") to Qt, which spends it on the next window activation
+// so the compositor lets the window take the focus. Nothing on X11.
+void handOverActivationToken(const QVariantMap &platformData);
+
 // Exports `service` and claims the name (no queueing, no replacement).
 Claim claim(QDBusConnection bus, ApplicationService *service);
 

@@ -158,7 +158,10 @@ int main(int argc, char **argv)
     shellOptions.bus = bus;
     shellOptions.notify = [](const QString &title, const QString &body) { Notifier::send(title, body); };
     Shell shell(&model, &engine, shellOptions);
-    QObject::connect(&service, &ApplicationService::activateRequested, &shell, &Shell::activate);
+    QObject::connect(&service, &ApplicationService::activateRequested, &shell, [&shell](const QVariantMap &data) {
+        SingleInstance::handOverActivationToken(data);
+        shell.activate();
+    });
     QObject::connect(&shell, &Shell::quitRequested, app.get(), &QCoreApplication::quit, Qt::QueuedConnection);
     if (!qEnvironmentVariableIsEmpty("ZIMBREL_REPORT_FIRST_FRAME")) {
         // For the window benchmark: the wall clock of the first frame, and how
@@ -170,6 +173,7 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "zimbrel: window built and drawn in %lld ms\n", ms);
         });
     }
+    SingleInstance::handOverActivationToken(platformData);
     shell.activate();
     if (!shell.window().isOpen())
         return 1;

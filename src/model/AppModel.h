@@ -187,6 +187,8 @@ public:
     void tick(Instant firing);
     QCoro::Task<void> heartbeat() { return m_activity->heartbeat(); }
     void pulseTick() { m_activity->pulseTick(); }
+    // Reads the desktop's permissions now (the ticker does every few seconds).
+    void checkPermissions() { m_activity->checkPermissions(); }
     void nudgeTick();
     QCoro::Task<void> captureTick() { return m_activity->captureTick(); }
     QCoro::Task<void> sampleActivity(QString token, std::optional<qint64> device, std::optional<qint64> entry,

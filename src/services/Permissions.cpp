@@ -2,6 +2,8 @@
 
 #include "InputTap.h"
 #include "PortalScreenshot.h"
+#include "TrackingLog.h"
+#include "XConnection.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -15,6 +17,15 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString helpPage = u"zimbrel/help/permissions.html"_s;
+
+// GNOME keeps the member's screenshot answer in the permission store.
+bool gnomeDesktop()
+{
+    const QStringList desktops = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':', Qt::SkipEmptyParts);
+    return desktops.contains(u"GNOME"_s, Qt::CaseInsensitive);
+}
+
+bool askingForScreen = false;
 
 QString foundHelpPage()
 {
@@ -50,17 +61,40 @@ bool preflightScreen()
 {
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return false;
-    const QString platform = QGuiApplication::platformName();
-    if (platform == "xcb"_L1)
-        return true;
-    if (platform.startsWith("wayland"_L1))
+    if (!XConnection::x11Session()) {
+        if (gnomeDesktop())
+            return PortalScreenshot::storedPermission() == PortalScreenshot::Stored::yes;
         return PortalScreenshot::available();
-    return false;
+    }
+    return QGuiApplication::platformName() == "xcb"_L1;
 }
 
 bool requestScreen()
 {
     return preflightScreen();
+}
+
+QCoro::Task<bool> requestScreenAccess()
+{
+    if (XConnection::x11Session() || askingForScreen || preflightScreen())
+        co_return preflightScreen();
+    askingForScreen = true;
+    // The member may read the desktop's question for a while.
+    const PortalScreenshot::Result result = co_await PortalScreenshot::take(std::chrono::minutes(2));
+    askingForScreen = false;
+    if (!result.error.isEmpty())
+        qCWarning(lcTracking, "screenshot failed: %s", qUtf8Printable(result.error));
+    co_return preflightScreen();
+}
+
+QCoro::Task<bool> allowScreen()
+{
+    if (askingForScreen)
+        co_return false;
+    const bool allowed = co_await requestScreenAccess();
+    if (!allowed && !open(QString::fromLatin1(screenCapture)))
+        qCWarning(lcTracking, "could not open the help page on screen recording");
+    co_return allowed;
 }
 
 QString installedHelpPage()

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <QCoro/QCoroTask>
+
 // Input monitoring and screen capture access, and the help page that explains
 // how to grant them.
 namespace Permissions {
@@ -17,9 +19,19 @@ inline constexpr auto frontmostApp = "FrontmostApp";
 bool preflightInput();
 // Nothing can be granted from here on X; answers the preflight.
 bool requestInput();
-// True in an X session, or on Wayland when the screenshot portal answers.
+// X session: true when Qt runs on X. Wayland session: on GNOME, the answer
+// the member gave, as the permission store keeps it; elsewhere, whether the
+// screenshot portal is there.
 bool preflightScreen();
 bool requestScreen();
+// Asks for screen capture from the member's click. In a Wayland session
+// without access: one portal screenshot, which makes the desktop ask the
+// member (GNOME stores the answer); its failure is logged. Then the state as
+// preflightScreen() tells it. A click while a request is open asks nothing.
+QCoro::Task<bool> requestScreenAccess();
+// The screen "Allow…" buttons: requestScreenAccess(), and when access is
+// still missing, the help page at the screen capture section.
+QCoro::Task<bool> allowScreen();
 
 // The installed help page at the section for `anchor`; empty for an unknown
 // anchor or when the page is not installed.

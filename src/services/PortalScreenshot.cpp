@@ -3,9 +3,12 @@
 #include "SessionBus.h"
 #include "Uuid.h"
 
+#include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusReply>
+#include <QDBusServiceWatcher>
 #include <QDBusObjectPath>
 #include <QFile>
 #include <QPointer>
@@ -27,7 +30,9 @@ const QString interface = u"org.freedesktop.portal.Screenshot"_s;
 // Long enough for a busy compositor, short enough that a portal that never
 // answers only costs this screenshot.
 constexpr auto callTimeout = 5s;
-constexpr auto responseTimeout = 15s;
+// The permission store answers from memory; asked every few seconds, it
+// must never hold up the program for long.
+constexpr auto lookupTimeout = 500ms;
 
 } // namespace
 
@@ -36,7 +41,41 @@ bool PortalScreenshot::available()
     QDBusConnection bus = SessionBus::connection();
     if (!bus.isConnected() || !bus.interface())
         return false;
-    return bus.interface()->isServiceRegistered(service).value();
+    if (bus.interface()->isServiceRegistered(service).value())
+        return true;
+    // A portal the bus starts on first use counts as there.
+    const QDBusReply<QStringList> activatable = bus.call(
+        QDBusMessage::createMethodCall(u"org.freedesktop.DBus"_s, u"/org/freedesktop/DBus"_s, u"org.freedesktop.DBus"_s,
+                                       u"ListActivatableNames"_s),
+        QDBus::Block, int(std::chrono::milliseconds(lookupTimeout).count()));
+    return activatable.isValid() && activatable.value().contains(service);
+}
+
+PortalScreenshot::Stored PortalScreenshot::storedPermission()
+{
+    QDBusConnection bus = SessionBus::connection();
+    if (!bus.isConnected())
+        return Stored::unset;
+    QDBusMessage lookup = QDBusMessage::createMethodCall(
+        u"org.freedesktop.impl.portal.PermissionStore"_s, u"/org/freedesktop/impl/portal/PermissionStore"_s,
+        u"org.freedesktop.impl.portal.PermissionStore"_s, u"Lookup"_s);
+    lookup.setArguments({u"screenshot"_s, u"screenshot"_s});
+    // Answers (a{sas} permissions, v data); a missing table is an error.
+    const QDBusMessage reply = bus.call(lookup, QDBus::Block, int(std::chrono::milliseconds(lookupTimeout).count()));
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return Stored::unset;
+    const QDBusArgument table = reply.arguments().constFirst().value<QDBusArgument>();
+    QMap<QString, QStringList> permissions;
+    table >> permissions;
+    // Programs outside a sandbox have the empty application id.
+    const auto found = permissions.constFind(QString());
+    if (found == permissions.cend() || found->isEmpty())
+        return Stored::unset;
+    if (found->constFirst() == "yes"_L1)
+        return Stored::yes;
+    if (found->constFirst() == "no"_L1)
+        return Stored::no;
+    return Stored::unset;
 }
 
 void PortalScreenshot::response(uint code, const QVariantMap &results)
@@ -47,7 +86,16 @@ void PortalScreenshot::response(uint code, const QVariantMap &results)
     Q_EMIT responded();
 }
 
-QCoro::Task<PortalScreenshot::Result> PortalScreenshot::take()
+void PortalScreenshot::portalGone()
+{
+    if (m_done)
+        return;
+    m_done = true;
+    m_gone = true;
+    Q_EMIT responded();
+}
+
+QCoro::Task<PortalScreenshot::Result> PortalScreenshot::take(std::chrono::milliseconds responseTimeout)
 {
     QDBusConnection bus = SessionBus::connection();
     if (!bus.isConnected())
@@ -61,6 +109,8 @@ QCoro::Task<PortalScreenshot::Result> PortalScreenshot::take()
     const QString sender = bus.baseService().mid(1).replace(u'.', u'_');
     const QString requestPath = path + u"/request/"_s + sender + u'/' + token;
     auto listener = std::make_unique<PortalScreenshot>();
+    QDBusServiceWatcher watcher(service, bus, QDBusServiceWatcher::WatchForUnregistration);
+    connect(&watcher, &QDBusServiceWatcher::serviceUnregistered, listener.get(), &PortalScreenshot::portalGone);
     bus.connect(service, requestPath, u"org.freedesktop.portal.Request"_s, u"Response"_s, listener.get(),
                 SLOT(response(uint, QVariantMap)));
 
@@ -70,10 +120,10 @@ QCoro::Task<PortalScreenshot::Result> PortalScreenshot::take()
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, u"Screenshot"_s);
     call.setArguments({QString(), options});
     QDBusPendingCall pending = bus.asyncCall(call, int(std::chrono::milliseconds(callTimeout).count()));
-    auto watcher = std::make_unique<QDBusPendingCallWatcher>(pending);
-    if (!watcher->isFinished())
-        co_await qCoro(watcher.get(), &QDBusPendingCallWatcher::finished);
-    const QDBusPendingReply<QDBusObjectPath> reply = *watcher;
+    auto callWatcher = std::make_unique<QDBusPendingCallWatcher>(pending);
+    if (!callWatcher->isFinished())
+        co_await qCoro(callWatcher.get(), &QDBusPendingCallWatcher::finished);
+    const QDBusPendingReply<QDBusObjectPath> reply = *callWatcher;
     if (reply.isError()) {
         bus.disconnect(service, requestPath, u"org.freedesktop.portal.Request"_s, u"Response"_s, listener.get(),
                        SLOT(response(uint, QVariantMap)));
@@ -95,10 +145,12 @@ QCoro::Task<PortalScreenshot::Result> PortalScreenshot::take()
 
     if (!listener->m_done)
         co_return Result{{}, u"the screenshot portal did not answer"_s};
-    if (listener->m_code == 1)   // declined by the user or the desktop's policy
-        co_return Result{};
+    if (listener->m_gone)
+        co_return Result{{}, u"the screenshot portal left the session bus"_s};
+    if (listener->m_code == 1)   // by the member, or by the desktop on its behalf
+        co_return Result{{}, u"the screenshot was cancelled"_s};
     if (listener->m_code != 0)
-        co_return Result{{}, u"the screenshot portal failed"_s};
+        co_return Result{{}, u"the screenshot portal refused (screenshots not allowed?)"_s};
     const QUrl uri(listener->m_results.value(u"uri"_s).toString());
     if (!uri.isLocalFile())
         co_return Result{{}, u"the screenshot portal returned no file"_s};

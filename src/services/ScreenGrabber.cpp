@@ -3,6 +3,7 @@
 #include "Permissions.h"
 #include "PortalScreenshot.h"
 #include "TrackingLog.h"
+#include "XConnection.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -18,6 +19,11 @@ namespace {
 bool onX11()
 {
     return QGuiApplication::platformName() == "xcb"_L1;
+}
+
+bool onWayland()
+{
+    return QGuiApplication::platformName().startsWith("wayland"_L1);
 }
 
 QSizeF primaryScreenPoints()
@@ -61,7 +67,7 @@ QSize captureSize(QSizeF points)
 
 QImage grab()
 {
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()) || !XConnection::x11Session())
         return {};
     QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
@@ -127,7 +133,11 @@ QCoro::Task<std::optional<ScreenShot>> capture()
 {
     if (!Permissions::preflightScreen())
         co_return std::nullopt;
-    if (onX11()) {
+    // The session decides, not Qt's platform: in a Wayland session an X
+    // root (Xwayland's) shows only X programs, and on a black background.
+    if (XConnection::x11Session()) {
+        if (!onX11())
+            co_return std::nullopt;
         const QSizeF points = primaryScreenPoints();
         if (points.isEmpty())
             co_return std::nullopt;
@@ -147,7 +157,10 @@ QCoro::Task<std::optional<ScreenShot>> capture()
         co_return std::nullopt;
     // The portal hands over the whole desktop in device pixels: only the
     // primary screen's part counts, and its size in points sets the geometry
-    // when it is known.
+    // when it is known. Qt's screens describe this desktop only when Qt runs
+    // on it natively; under Xwayland the picture's own size counts.
+    if (!onWayland())
+        co_return finish(result.image, QSizeF(result.image.size()));
     const QImage image = cropToScreen(result.image, desktopGeometry(), primaryScreenGeometry());
     QSizeF points = primaryScreenPoints();
     if (points.isEmpty())

@@ -35,7 +35,7 @@ QCoro::Task<std::optional<ScreenShot>> capture();
 QSize captureSize(QSizeF points);
 
 // The stages of capture(), public for the benchmarks.
-QImage grab();                                        // X11 primary screen, null on failure
+QImage grab();                                        // X11 primary screen, null on failure or outside X11
 QImage scaleToCapture(const QImage &grabbed, QSize size);
 QByteArray encodeJpeg(const QImage &image);           // empty when encoding fails
 // The part of a picture of the whole desktop (all monitors, as the Wayland

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QRegularExpression>
 #include <QThread>
 #include <QUrl>
 #include <QUuid>
@@ -533,6 +534,57 @@ bool WaylandDesktop::deletePermissionTable(const QString &table, const QString &
     return call(u"org.freedesktop.impl.portal.PermissionStore"_s, u"/org/freedesktop/impl/portal/PermissionStore"_s,
                 u"org.freedesktop.impl.portal.PermissionStore.Delete"_s, {table, id})
         .has_value();
+}
+
+QString WaylandDesktop::compositorLog() const
+{
+    QFile log(m_dir.filePath(m_shell == Shell::Gnome ? u"gnome-shell.log"_s : u"kwin.log"_s));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
+std::optional<QStringList> WaylandDesktop::runKWinScript(const QString &source, int timeoutMs)
+{
+    if (!isRunning() || m_shell != Shell::KWin)
+        return std::nullopt;
+    // KWin prints a script's print() to its log as "js: ...".
+    const QString name = u"zimbrel-test-%1-%2"_s.arg(::getpid()).arg(++m_scripts);
+    const QString tag = name + u":"_s;
+    const QString file = m_dir.filePath(name + u".js"_s);
+    const QString script = u"function report() { print(\"%1\" + Array.prototype.slice.call(arguments).join(\"\\t\")); }\n"
+                           "try {\n%2\n} finally { print(\"%1done\"); }\n"_s.arg(tag, source);
+    if (!writeFile(file, script.toUtf8()))
+        return std::nullopt;
+    const QString kwin = u"org.kde.KWin"_s;
+    const std::optional<QString> loaded =
+        call(kwin, u"/Scripting"_s, u"org.kde.kwin.Scripting.loadScript"_s, {file, name});
+    if (!loaded)
+        return std::nullopt;
+    // "(N,)": the script's number, its object is /N (Plasma 5) or /Scripting/ScriptN (Plasma 6).
+    QString number = *loaded;
+    number.remove(QRegularExpression(u"[^0-9-]"_s));
+    if (!call(kwin, u"/"_s + number, u"org.kde.kwin.Script.run"_s) &&
+        !call(kwin, u"/Scripting/Script"_s + number, u"org.kde.kwin.Script.run"_s))
+        return std::nullopt;
+    QStringList lines;
+    const bool done = TestEnv::waitFor(
+        [&] {
+            lines.clear();
+            for (const QString &line : compositorLog().split(u'\n')) {
+                const qsizetype at = line.indexOf(tag);
+                if (at < 0)
+                    continue;
+                const QString rest = line.mid(at + tag.size());
+                if (rest == "done"_L1)
+                    return true;
+                lines.append(rest);
+            }
+            return false;
+        },
+        timeoutMs);
+    call(kwin, u"/Scripting"_s, u"org.kde.kwin.Scripting.unloadScript"_s, {name});
+    if (!done)
+        return std::nullopt;
+    return lines;
 }
 
 QImage WaylandDesktop::screenshot()

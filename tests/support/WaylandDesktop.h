@@ -83,6 +83,13 @@ public:
     // Removes a whole permission table.
     bool deletePermissionTable(const QString &table, const QString &id) const;
 
+    // KWin only: runs a KWin script; each call of report(a, b, ...) in it
+    // becomes one line of the answer, its arguments joined by tabs. Empty
+    // when the script did not run to its end within `timeoutMs`.
+    std::optional<QStringList> runKWinScript(const QString &source, int timeoutMs = 10000);
+    // What the compositor wrote to its standard output and error so far.
+    QString compositorLog() const;
+
     // A picture of the whole screen taken by the compositor (GNOME: the
     // screenshot portal, after storing the permission; KWin: its ScreenShot2
     // interface). Null on failure.
@@ -123,4 +130,5 @@ private:
     };
     std::vector<Saved> m_saved;
     bool m_entered = false;
+    int m_scripts = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "AppModel.h"
 #include "FocusExtension.h"
+#include "FireAndForget.h"
 #include "LoginViewModel.h"
 #include "Permissions.h"
 #include "TrackingLog.h"
@@ -23,6 +24,7 @@ SettingsViewModel::PermissionActions SettingsViewModel::PermissionActions::syste
                                                                      : Permissions::requestScreen();
     };
     actions.open = [](const QString &anchor) { return Permissions::open(anchor); };
+    actions.allowScreen = [] { return Permissions::allowScreen(); };
     return actions;
 }
 
@@ -166,6 +168,10 @@ bool SettingsViewModel::allow(const QString &anchor)
 {
     if (anchor != QLatin1StringView(Permissions::listenEvent) && anchor != QLatin1StringView(Permissions::screenCapture))
         return false;
+    if (anchor == QLatin1StringView(Permissions::screenCapture) && m_permissions.allowScreen) {
+        fireAndForget(askForScreen(), "screen access");
+        return true;
+    }
     if (!m_permissions.request(anchor) && !m_permissions.open(anchor))
         qCInfo(lcTracking, "no help page could be opened for %s", qPrintable(anchor));
     return true;
@@ -185,8 +191,16 @@ void SettingsViewModel::enableFocusExtension()
 {
     if (!m_focusExtension)
         return;
-    m_focusExtension->enable([this, open = m_permissions.open](bool enabled) {
+    m_focusExtension->enable([open = m_permissions.open](bool enabled) {
         if (!enabled && !open(QString::fromLatin1(Permissions::frontmostApp)))
             qCInfo(lcTracking, "no help page could be opened for %s", Permissions::frontmostApp);
     });
+}
+
+QCoro::Task<void> SettingsViewModel::askForScreen()
+{
+    QPointer<SettingsViewModel> self(this);
+    co_await m_permissions.allowScreen();
+    if (self && m_model)
+        m_model->checkPermissions();
 }

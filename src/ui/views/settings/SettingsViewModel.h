@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QQmlEngine>
 
+#include <QCoroTask>
+
 #include <functional>
 
 class AppModel;
@@ -39,10 +41,13 @@ public:
     static constexpr double maxGoalHours = 14;
 
     // How the permission buttons reach the desktop, by anchor: ask for the
-    // permission (true when granted), and open its help page.
+    // permission (true when granted), and open its help page. When set,
+    // allowScreen does the whole screen button instead (the desktop may ask
+    // the member, which takes a while); the model's state is read again after.
     struct PermissionActions {
         std::function<bool(const QString &)> request;
         std::function<bool(const QString &)> open;
+        std::function<QCoro::Task<bool>()> allowScreen;
 
         static PermissionActions system();
     };
@@ -91,6 +96,8 @@ Q_SIGNALS:
     void focusExtensionChanged();
 
 private:
+    QCoro::Task<void> askForScreen();
+
     QPointer<AppModel> m_model;
     PermissionActions m_permissions;
     FocusExtension *m_focusExtension = nullptr;

@@ -7,6 +7,8 @@
 #include "TrayPanel.h"
 #include "TrayState.h"
 
+#include <QGuiApplication>
+
 using namespace Qt::StringLiterals;
 
 Shell::Shell(AppModel *model, QQmlEngine *engine, Options options, QObject *parent)
@@ -23,7 +25,7 @@ Shell::Shell(AppModel *model, QQmlEngine *engine, Options options, QObject *pare
     connect(m_panel, &TrayPanel::quitRequested, this, &Shell::quitRequested);
 
     m_tray = new Tray(m_state, m_options.bus, this);
-    connect(m_tray, &Tray::activated, m_panel, &TrayPanel::toggle);
+    connect(m_tray, &Tray::activated, this, &Shell::trayActivated);
     connect(m_tray, &Tray::openRequested, this, &Shell::activate);
     connect(m_tray, &Tray::toggleRequested, m_state, &TrayState::toggle);
     connect(m_tray, &Tray::quitRequested, this, &Shell::quitRequested);
@@ -35,6 +37,17 @@ void Shell::activate()
 {
     m_panel->close();
     m_window->show();
+}
+
+void Shell::trayActivated(QPoint near)
+{
+    // A Wayland window cannot place itself: the panel would open wherever
+    // the compositor puts it, so the icon brings up the window instead.
+    if (QGuiApplication::platformName().startsWith("wayland"_L1)) {
+        activate();
+        return;
+    }
+    m_panel->toggle(near);
 }
 
 void Shell::windowClosed()

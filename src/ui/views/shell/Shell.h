@@ -49,6 +49,9 @@ Q_SIGNALS:
 
 private:
     void windowClosed();
+    // The tray icon was clicked near `near`: the panel there, or on Wayland
+    // the main window.
+    void trayActivated(QPoint near);
 
     QPointer<AppModel> m_model;
     Options m_options;

@@ -2,6 +2,7 @@
 
 #include "AppModel.h"
 #include "Durations.h"
+#include "FireAndForget.h"
 #include "Permissions.h"
 #include "ProjectListModel.h"
 #include "TrackingLog.h"
@@ -12,6 +13,15 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+// The screen "Allow…" button: asks (the desktop may ask the member), then
+// shows the real state at once.
+QCoro::Task<void> askForScreen(QPointer<AppModel> model)
+{
+    co_await Permissions::allowScreen();
+    if (model)
+        model->checkPermissions();
+}
+
 // A count or duration for display: NaN, infinities and negatives read as 0.
 double nonNegative(double v)
 {
@@ -384,6 +394,5 @@ void TimerViewModel::allowInput()
 
 void TimerViewModel::allowScreen()
 {
-    if (!Permissions::open(QString::fromLatin1(Permissions::screenCapture)))
-        qCWarning(lcTracking, "could not open the help page on screen recording");
+    fireAndForget(askForScreen(m_model), "screen access");
 }
