@@ -31,6 +31,8 @@ App.SettingsRow {
                 color: Ui.Palette.brand
             }
             Text {
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 anchors.verticalCenter: parent.verticalCenter
                 text: "Allowed"
                 color: Ui.Palette.brand

@@ -44,6 +44,8 @@ Rectangle {
                 Layout.alignment: Qt.AlignVCenter
             }
             Text {
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 objectName: "statusLine"
                 text: root.vm.statusLine
                 color: root.vm.running ? Ui.Palette.lime : Qt.rgba(1, 1, 1, 0.72)
@@ -129,6 +131,8 @@ Rectangle {
                 spacing: 6
 
                 Text {
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     objectName: "projectTitle"
                     Layout.fillWidth: true
                     text: root.vm.projectTitle
@@ -141,6 +145,8 @@ Rectangle {
                     elide: Text.ElideRight
                 }
                 Text {
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     objectName: "taskTitle"
                     Layout.fillWidth: true
                     text: root.vm.taskTitle
@@ -176,7 +182,9 @@ Rectangle {
                         implicitHeight: 44
                         text: root.vm.buttonLabel
                         enabled: root.vm.buttonEnabled
+                        ringColor: "white"
                         Accessible.description: buttonBox.help
+                        Accessible.onPressAction: if (enabled) root.vm.toggle()
                         onClicked: root.vm.toggle()
 
                         // No ids inside: contentItem is a deferred property.
@@ -216,6 +224,8 @@ Rectangle {
                 }
 
                 Text {
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     objectName: "startCaption"
                     Layout.fillWidth: true
                     visible: text !== ""
