@@ -4,6 +4,7 @@
 #include "LoginViewModel.h"
 #include "Permissions.h"
 #include "TrackingLog.h"
+#include "Tray.h"
 #include "ViewsSetup.h"
 
 #include <QCoreApplication>
@@ -35,6 +36,8 @@ SettingsViewModel::SettingsViewModel(AppModel *model, PermissionActions permissi
     , m_model(model)
     , m_permissions(std::move(permissions))
 {
+    if (Tray *tray = ViewsSetup::tray())
+        connect(tray, &Tray::kindChanged, this, &SettingsViewModel::trayChanged);
     if (!model)
         return;
     connect(model, &AppModel::userChanged, this, &SettingsViewModel::accountChanged);
@@ -164,4 +167,19 @@ bool SettingsViewModel::allow(const QString &anchor)
     if (!m_permissions.request(anchor) && !m_permissions.open(anchor))
         qCInfo(lcTracking, "no help page could be opened for %s", qPrintable(anchor));
     return true;
+}
+
+QString SettingsViewModel::trayDetail(bool iconOnly)
+{
+    if (iconOnly)
+        return u"The Zimbrel z in the system tray gains its dot while you track. This tray shows icons only, so "
+               u"today's time is in the icon's tooltip. Click it to start, stop or switch back here."_s;
+    return u"The Zimbrel z in the system tray gains its dot and shows today's time while you track. Click it to "
+           u"start, stop or switch back here."_s;
+}
+
+QString SettingsViewModel::trayDetail() const
+{
+    const Tray *tray = ViewsSetup::tray();
+    return trayDetail(tray && tray->kind() == Tray::Kind::SystemTray);
 }
