@@ -62,6 +62,11 @@ class TestTimerView : public QObject {
         QVERIFY2(out.isEmpty(), qPrintable(what + u": "_s + out.join(u"; "_s)));
         QQuickItem *main = item(u"timerMain"_s);
         QVERIFY(main->mapToScene({main->width(), 0}).x() <= width + 0.5);
+        // The sync line is in sight without scrolling.
+        QQuickItem *sync = item(u"statusText"_s);
+        const QRectF line = sync->mapRectToScene(sync->boundingRect());
+        QVERIFY2(line.top() >= 0 && line.bottom() <= m_harness->view()->height() && sync->height() > 0,
+                 qPrintable(what + u": "_s + QDebug::toString(line)));
     }
 
     void setRunning(bool running)
@@ -88,7 +93,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("height");
         QTest::addColumn<QString>("look");
         QTest::addColumn<bool>("running");
-        for (const QSize size : {QSize(940, 640), QSize(600, 640), QSize(400, 700), QSize(360, 640)})
+        for (const QSize size : {QSize(940, 640), QSize(600, 640), QSize(400, 700), QSize(360, 640), QSize(1400, 900)})
             for (const QString &look : {u"light"_s, u"dark"_s})
                 for (bool running : {false, true})
                     QTest::addRow("%dx%d %s %s", size.width(), size.height(), qPrintable(look),
