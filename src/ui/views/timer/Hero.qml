@@ -15,7 +15,9 @@ Rectangle {
     // side column): one centred column as when stacked.
     readonly property bool oneColumn: stacked || width < 470
     readonly property var vm: App.TimerViewModel
-    readonly property real dialSize: oneColumn ? 168 : 184
+    // A wide window gives the dial the room the details do not take.
+    readonly property bool roomy: !oneColumn && width >= 760
+    readonly property real dialSize: oneColumn ? 168 : roomy ? 248 : 184
 
     implicitWidth: body.implicitWidth + 2 * padding
     implicitHeight: body.implicitHeight + 2 * padding
@@ -107,7 +109,7 @@ Rectangle {
                             scale: Math.min(1, parent.width / Math.max(1, implicitWidth))
                             text: root.vm.todayClock
                             color: "white"
-                            font.pixelSize: root.oneColumn ? 26 : 28
+                            font.pixelSize: root.oneColumn ? 26 : root.roomy ? 34 : 28
                             font.weight: Font.DemiBold
                             Accessible.ignored: true
                         }

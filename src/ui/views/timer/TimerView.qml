@@ -15,7 +15,7 @@ Item {
     readonly property bool narrow: width < 520
     readonly property real margin: narrow ? 14 : 24
     // The picker column beside the hero: 300 wide, less in a middling window.
-    readonly property real sideColumnWidth: Math.round(Math.min(300, Math.max(240, (width - 2 * margin) * 0.38)))
+    readonly property real sideColumnWidth: Math.round(Math.min(width >= 1200 ? 360 : 300, Math.max(240, (width - 2 * margin) * 0.38)))
     // Room for the scroll bar beside the cards rather than over them.
     readonly property real rightMargin: flick.contentHeight > flick.height ? Math.max(margin, scrollBar.width + 8) : margin
 
