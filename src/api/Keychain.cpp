@@ -6,27 +6,27 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QUrl>
 
 #include <libsecret/secret.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <fcntl.h>
 #include <mutex>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 namespace Keychain {
 
 namespace {
 
 constexpr std::chrono::milliseconds defaultCallLimit{3000};
+constexpr std::chrono::milliseconds defaultPromptLimit{120000};
 std::chrono::milliseconds g_callLimit = defaultCallLimit;
+std::chrono::milliseconds g_promptLimit = defaultPromptLimit;
 constexpr qint64 maxFileBytes = 64 * 1024;
 
 const SecretSchema *schema()
@@ -44,12 +44,13 @@ const SecretSchema *schema()
     return &s;
 }
 
-// A GCancellable that a helper thread cancels after three seconds, so a
-// keyring waiting for a password prompt cannot block the caller for longer.
+// A GCancellable that a helper thread cancels after `limit`, so a keyring
+// that never answers cannot block the caller for longer.
 class Deadline {
 public:
-    Deadline()
+    explicit Deadline(std::chrono::milliseconds limit = g_callLimit)
         : m_cancellable(g_cancellable_new())
+        , m_limit(limit)
         , m_thread([this] {
             std::unique_lock lock(m_mutex);
             if (!m_wake.wait_for(lock, m_limit, [this] { return m_done; }))
@@ -71,7 +72,7 @@ public:
 
 private:
     GCancellable *m_cancellable;
-    const std::chrono::milliseconds m_limit = g_callLimit;
+    const std::chrono::milliseconds m_limit;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_done = false;
@@ -175,7 +176,7 @@ QString fileName(const QString &account)
     return QString::fromLatin1(name);
 }
 
-void fileSave(const QString &value, const QString &account)
+bool fileSave(const QString &value, const QString &account)
 {
     // $XDG_DATA_HOME/zimbrel, its keyring folder and the service's, all 0700.
     const QString dir = keyringRoot();
@@ -183,31 +184,21 @@ void fileSave(const QString &value, const QString &account)
     if (!PrivateFiles::makeFolder(QFileInfo(keyring).path()) || !PrivateFiles::makeFolder(keyring)
         || !PrivateFiles::makeFolder(dir)) {
         qCWarning(lcTracking, "keychain: cannot create %s", qPrintable(dir));
-        return;
+        return false;
     }
+    // Private before the first byte: the temporary file QSaveFile writes is
+    // made 0600, and the rename keeps the mode.
     const QString target = fallbackPath(account);
-    const QByteArray tmp = QFile::encodeName(target + QStringLiteral(".tmp"));
+    QSaveFile file(target);
     const QByteArray bytes = value.toUtf8();
-    ::unlink(tmp.constData());
-    const int fd = ::open(tmp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    bool ok = fd >= 0;
-    qsizetype written = 0;
-    while (ok && written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            written += n;
-    }
-    ok = ok && ::fsync(fd) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    ok = ok && ::rename(tmp.constData(), QFile::encodeName(target).constData()) == 0;
+    const bool ok = file.open(QIODevice::WriteOnly)
+        && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        && file.write(bytes) == bytes.size() && file.commit();
     if (!ok) {
-        ::unlink(tmp.constData());
-        qCWarning(lcTracking, "keychain: cannot write %s: %s", qPrintable(target), strerror(errno));
+        qCWarning(lcTracking, "keychain: cannot write %s: %s", qPrintable(target), qPrintable(file.errorString()));
+        return false;
     }
+    return true;
 }
 
 std::optional<QString> fileRead(const QString &account)
@@ -232,13 +223,14 @@ void fileRemove(const QString &account)
         qCWarning(lcTracking, "keychain: cannot remove %s", qPrintable(path));
 }
 
-Outcome secretStore(const QString &value, const QString &account)
+// Stores into the default collection; `limit` bounds the call, prompts included.
+Outcome secretStore(const QString &value, const QString &account, std::chrono::milliseconds limit)
 {
     const QByteArray secret = value.toUtf8();
     const QByteArray acct = account.toUtf8();
     GError *error = nullptr;
     {
-        Deadline deadline;
+        Deadline deadline(limit);
         secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, "Zimbrel session", secret.constData(),
                                    deadline.cancellable(), &error, "service", service, "account", acct.constData(),
                                    nullptr);
@@ -281,7 +273,33 @@ Outcome secretClear(const QString &account)
     return outcomeOf(error, "delete");
 }
 
+// Whether the keyring has a default collection, so storing into it asks for
+// no new keyring (and so no password prompt for one).
+bool hasDefaultCollection()
+{
+    GError *error = nullptr;
+    Deadline deadline;
+    SecretService *secrets = secret_service_get_sync(SECRET_SERVICE_NONE, deadline.cancellable(), &error);
+    if (!secrets) {
+        g_clear_error(&error);
+        return false;
+    }
+    SecretCollection *collection = secret_collection_for_alias_sync(secrets, SECRET_COLLECTION_DEFAULT,
+                                                                   SECRET_COLLECTION_NONE, deadline.cancellable(), &error);
+    g_clear_error(&error);
+    g_object_unref(secrets);
+    if (!collection)
+        return false;
+    g_object_unref(collection);
+    return true;
+}
+
 } // namespace
+
+void setPromptLimit(std::chrono::milliseconds limit)
+{
+    g_promptLimit = limit.count() > 0 ? limit : defaultPromptLimit;
+}
 
 void setCallLimit(std::chrono::milliseconds limit)
 {
@@ -294,22 +312,19 @@ QString fallbackPath(const QString &account)
 }
 
 // Sign-in: the old value goes from both stores, the new one into the Secret
-// Service, or into the file store when no Secret Service answers.
-void save(const QString &value, const QString &account)
+// Service, or into the file store when no Secret Service answers or it cannot
+// take the value (no keyring made yet, a prompt dismissed, a locked keyring).
+Kept save(const QString &value, const QString &account)
 {
     fileRemove(account);
-    if (!busAvailable()) {
-        fileSave(value, account);
-        return;
-    }
-    Outcome outcome = secretClear(account);
+    Outcome outcome = busAvailable() ? secretClear(account) : Outcome::noService;
     if (outcome != Outcome::noService)
-        outcome = secretStore(value, account);
-    if (outcome == Outcome::noService) {
-        noteFileStore("no Secret Service answers on the session bus");
-        fileSave(value, account);
-    }
-    // Failed: a slow or locked keyring stays in charge; the next start asks to sign in.
+        outcome = secretStore(value, account, std::max(g_callLimit, g_promptLimit));
+    if (outcome == Outcome::done)
+        return Kept::keyring;
+    noteFileStore(outcome == Outcome::noService ? "no Secret Service answers on the session bus"
+                                                : "the Secret Service did not take the session");
+    return fileSave(value, account) ? Kept::file : Kept::nowhere;
 }
 
 // The Secret Service's value; else the file store's, which moves into the
@@ -330,8 +345,10 @@ std::optional<QString> read(const QString &account)
         fileRemove(account); // a stale copy from a time without keyring
         return value;
     }
+    // A keyring without a default collection would ask for a new one: the
+    // value stays in the file store rather than prompting at every start.
     value = fileRead(account);
-    if (value && secretStore(*value, account) == Outcome::done) {
+    if (value && hasDefaultCollection() && secretStore(*value, account, g_callLimit) == Outcome::done) {
         fileRemove(account);
         qCInfo(lcTracking, "keychain: moved the session from the file store into the Secret Service");
     }

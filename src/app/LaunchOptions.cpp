@@ -64,6 +64,7 @@ std::variant<LaunchOptions, LaunchOptions::Exit> LaunchOptions::parse(const QStr
         {u"email"_s, u"With --headless: sign in as ADDRESS, reading the password from standard input."_s,
          u"ADDRESS"_s},
         {u"appearance"_s, u"Force the light or dark appearance."_s, u"light|dark"_s},
+        {u"tray"_s, u"Start in the system tray with the window hidden (the window opens when there is no tray)."_s},
     });
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
@@ -102,6 +103,7 @@ std::variant<LaunchOptions, LaunchOptions::Exit> LaunchOptions::parse(const QStr
     }
 
     options.headless = parser.isSet(u"headless"_s);
+    options.tray = parser.isSet(u"tray"_s);
     if (parser.isSet(u"email"_s)) {
         if (!options.headless)
             return Exit{2, u"zimbrel: --email works only with --headless; sign in from the window instead\n"_s};

@@ -15,6 +15,7 @@ struct LaunchOptions {
     std::optional<int> height;
     std::optional<QUrl> server;
     bool headless = false;
+    bool tray = false; // start hidden in the tray when there is one
     std::optional<QString> email;
     QString appearance; // "", "light" or "dark"
 

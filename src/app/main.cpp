@@ -12,6 +12,7 @@
 #include "Shell.h"
 #include "SingleInstance.h"
 #include "TrackingLog.h"
+#include "Tray.h"
 #include "UiSetup.h"
 #include "ViewsSetup.h"
 
@@ -174,6 +175,19 @@ int main(int argc, char **argv)
         });
     }
     SingleInstance::handOverActivationToken(platformData);
+    if (options.tray) {
+        // Started at login: the window stays hidden once an icon is there to
+        // open it, and opens when the desktop has no tray.
+        const auto showWithoutTray = [&shell] {
+            if (!shell.tray()->available())
+                shell.activate();
+        };
+        if (shell.tray()->registering())
+            QObject::connect(shell.tray(), &Tray::kindChanged, &shell, showWithoutTray, Qt::SingleShotConnection);
+        else
+            showWithoutTray();
+        return app->exec();
+    }
     shell.activate();
     if (!shell.window().isOpen())
         return 1;

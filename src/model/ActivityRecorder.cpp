@@ -1,6 +1,7 @@
 #include "ActivityRecorder.h"
 
 #include "Assign.h"
+#include "BusyFlag.h"
 #include "API.h"
 #include "DeviceLookup.h"
 #include "Durations.h"
@@ -22,24 +23,6 @@ namespace {
 constexpr int pulseLength = 46;
 constexpr double idleNudgeSeconds = 600;
 constexpr double pulseFullInputs = 14; // weighted inputs in two seconds that fill a bar
-
-// Clears a busy flag when the pass that set it ends, however it ends, unless
-// its owner has gone.
-class BusyFlag {
-public:
-    BusyFlag(QObject *owner, bool &flag) : m_owner(owner), m_flag(flag) { m_flag = true; }
-    ~BusyFlag()
-    {
-        if (m_owner)
-            m_flag = false;
-    }
-    BusyFlag(const BusyFlag &) = delete;
-    BusyFlag &operator=(const BusyFlag &) = delete;
-
-private:
-    QPointer<QObject> m_owner;
-    bool &m_flag;
-};
 } // namespace
 
 ActivityRecorder::ActivityRecorder(const Platform &platform, const Settings &settings, Session &session,
@@ -310,6 +293,17 @@ void ActivityRecorder::flushStop(Instant stopAt)
     const std::optional<QString> token = liveToken();
     if (token && m_usageApp)
         fireAndForget(stopFlush(*token, m_timer.snapshot().entryID, stopAt), "stop flush");
+}
+
+void ActivityRecorder::forgetCaptures()
+{
+    const bool hadShot = !m_lastShotImage.isNull() || m_lastShotAt;
+    m_lastShotImage = QImage();
+    m_lastShotAt.reset();
+    m_lastShot = m_now;
+    setCaptures(0);
+    if (hadShot)
+        Q_EMIT lastShotChanged();
 }
 
 QCoro::Task<void> ActivityRecorder::stopFlush(QString token, std::optional<qint64> entry, Instant stopAt)

@@ -59,6 +59,9 @@ public:
     // A stop at `stopAt`: the open usage record and the last sample go out,
     // without holding up the stop.
     void flushStop(Instant stopAt);
+    // Forgets the last screenshot, its time and the count of this session's
+    // screenshots: they belong to the member who is leaving.
+    void forgetCaptures();
 
 Q_SIGNALS:
     void inputAllowedChanged();

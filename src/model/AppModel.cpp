@@ -3,16 +3,20 @@
 #include "Assign.h"
 #include "DemoWorkspace.h"
 #include "FireAndForget.h"
+#include "Keychain.h"
 #include "Notifier.h"
 #include "Preferences.h"
 #include "SessionBus.h"
 #include "TrackingLog.h"
 
 #include <QCoroTimer>
+#include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -91,6 +95,10 @@ void AppModel::connectParts()
     connect(m_session.get(), &Session::isDemoChanged, this, &AppModel::syncTextChanged);
     connect(m_session.get(), &Session::tokenChanged, this, &AppModel::syncTextChanged);
     connect(m_session.get(), &Session::userChanged, this, &AppModel::userChanged);
+    connect(m_session.get(), &Session::tokenSaved, this, [this](bool inFile) {
+        if (inFile && !std::exchange(m_toldFileStore, true))
+            m_platform.notify(u"Sign-in kept in a private file"_s, fileStoreNotice());
+    });
 
     connect(m_sync.get(), &SyncEngine::syncChanged, this, &AppModel::syncChanged);
     connect(m_sync.get(), &SyncEngine::syncChanged, this, &AppModel::syncTextChanged);
@@ -109,6 +117,15 @@ void AppModel::connectParts()
     connect(m_activity.get(), &ActivityRecorder::capturesChanged, this, &AppModel::syncTextChanged);
     connect(m_activity.get(), &ActivityRecorder::pulseChanged, this, &AppModel::pulseChanged);
     connect(m_activity.get(), &ActivityRecorder::lastShotChanged, this, &AppModel::lastShotChanged);
+}
+
+QString AppModel::fileStoreNotice()
+{
+    QString folder = QFileInfo(Keychain::fallbackPath(u"token"_s)).path();
+    const QString home = QDir::homePath();
+    if (folder.startsWith(home + u'/'))
+        folder = u"~"_s + folder.mid(home.size());
+    return u"Your keyring could not store your sign-in, so Zimbrel keeps it in %1, readable only by you."_s.arg(folder);
 }
 
 // ---- Ticker and change signal ----
@@ -185,6 +202,7 @@ void AppModel::signOut()
     if (const std::optional<QString> token = m_session->signOut())
         fireAndForget(m_sync->pushThenLogout(*token, epoch), "sign-out");
     m_timer->clearChoice();
+    m_activity->forgetCaptures();
     m_sync->setStats(TodayStats{});
     Q_EMIT syncTextChanged();
 }
@@ -195,6 +213,7 @@ void AppModel::enterDemo()
     if (isRunning())
         m_timer->setRunning(false, m_platform.clock, m_session->isDemo());
     m_session->enterDemo();
+    m_activity->forgetCaptures();
     m_timer->setProjects(DemoWorkspace::projects());
     m_sync->setStats(DemoWorkspace::stats());
     m_timer->selectFirstIfNeeded();
@@ -262,45 +281,6 @@ void AppModel::setScreen(Screen screen)
 
 // ---- View adapters ----
 
-QVariantList AppModel::projectsForView() const
-{
-    QVariantList list;
-    for (const Project &p : projects()) {
-        QVariantList tasks;
-        for (const WorkTask &t : p.tasks)
-            tasks.append(QVariantMap{{u"id"_s, t.id}, {u"name"_s, t.name}});
-        list.append(QVariantMap{{u"id"_s, p.id}, {u"name"_s, p.name}, {u"tasks"_s, tasks}});
-    }
-    return list;
-}
-
-void AppModel::setTaskIDText(const QString &id)
-{
-    setTaskID(id.isEmpty() ? std::nullopt : std::optional<QString>(id));
-    syncLabels(true);
-}
-
-QVariantMap AppModel::statsForView() const
-{
-    const TodayStats &s = stats();
-    return {
-        {u"tracked"_s, s.tracked},
-        {u"meeting"_s, s.meeting},
-        {u"productive"_s, s.productive},
-        {u"manual"_s, s.manual},
-        {u"productivePercent"_s, s.productivePercent},
-        {u"start"_s, s.start},
-        {u"end"_s, s.end},
-        {u"todaySeconds"_s, s.todaySeconds},
-        {u"weekSeconds"_s, s.weekSeconds},
-    };
-}
-
-QVariant AppModel::lastActivityForView() const
-{
-    return lastActivity() ? QVariant(*lastActivity()) : QVariant();
-}
-
 QVariantList AppModel::pulseForView() const
 {
     QVariantList list;
@@ -308,9 +288,4 @@ QVariantList AppModel::pulseForView() const
     for (double v : pulse())
         list.append(v);
     return list;
-}
-
-QDateTime AppModel::lastShotAtDateTime() const
-{
-    return lastShotAt() ? lastShotAt()->toDateTime() : QDateTime();
 }

@@ -35,45 +35,16 @@ class AppModel : public QObject {
     Q_OBJECT
 
     Q_PROPERTY(bool signedIn READ signedIn NOTIFY signedInChanged)
-    Q_PROPERTY(bool isDemo READ isDemo NOTIFY isDemoChanged)
     Q_PROPERTY(QString userName READ userName NOTIFY userChanged)
-    Q_PROPERTY(QString userEmail READ userEmail NOTIFY userChanged)
-    Q_PROPERTY(QString userRole READ userRole NOTIFY userChanged)
-    Q_PROPERTY(QVariantList projects READ projectsForView NOTIFY projectsChanged)
-    Q_PROPERTY(QString projectID READ projectIDText WRITE setProjectIDText NOTIFY choiceChanged)
-    Q_PROPERTY(QString taskID READ taskIDText WRITE setTaskIDText NOTIFY choiceChanged)
-    Q_PROPERTY(QVariantMap stats READ statsForView NOTIFY statsChanged)
-    Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged)
-    Q_PROPERTY(QString loadError READ loadErrorText NOTIFY loadErrorChanged)
     Q_PROPERTY(bool isRunning READ isRunning NOTIFY snapshotChanged)
-    Q_PROPERTY(bool isPrivate READ isPrivate NOTIFY snapshotChanged)
-    Q_PROPERTY(QDateTime now READ nowDateTime NOTIFY nowChanged)
     Q_PROPERTY(Screen screen READ screen WRITE setScreen NOTIFY screenChanged)
-    Q_PROPERTY(QString syncText READ syncText NOTIFY syncTextChanged)
     Q_PROPERTY(bool inputAllowed READ inputAllowed NOTIFY inputAllowedChanged)
     Q_PROPERTY(bool screenAllowed READ screenAllowed NOTIFY screenAllowedChanged)
-    Q_PROPERTY(QVariant lastActivity READ lastActivityForView NOTIFY lastActivityChanged)
-    Q_PROPERTY(int captures READ captures NOTIFY capturesChanged)
     Q_PROPERTY(QVariantList pulse READ pulseForView NOTIFY pulseChanged)
-    Q_PROPERTY(QImage lastShotImage READ lastShotImage NOTIFY lastShotChanged)
-    Q_PROPERTY(QDateTime lastShotAt READ lastShotAtDateTime NOTIFY lastShotChanged)
     Q_PROPERTY(double dayGoalHours READ dayGoalHours WRITE setDayGoalHours NOTIFY dayGoalHoursChanged)
     Q_PROPERTY(bool notifyGoal READ notifyGoal WRITE setNotifyGoal NOTIFY notifyGoalChanged)
     Q_PROPERTY(bool notifyIdle READ notifyIdle WRITE setNotifyIdle NOTIFY notifyIdleChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
-    Q_PROPERTY(QString launchError READ launchErrorText NOTIFY launchAtLoginChanged)
-    // Derived figures; they move with `now`, the snapshot, the stats and the choice.
-    Q_PROPERTY(bool canStart READ canStart NOTIFY choiceChanged)
-    Q_PROPERTY(double sessionSeconds READ sessionSeconds NOTIFY nowChanged)
-    Q_PROPERTY(double todaySeconds READ todaySeconds NOTIFY nowChanged)
-    Q_PROPERTY(double weekSeconds READ weekSeconds NOTIFY nowChanged)
-    Q_PROPERTY(QString greeting READ greeting NOTIFY nowChanged)
-    // The parts, for views that bind to one of them directly.
-    Q_PROPERTY(QObject *settings READ settingsPart CONSTANT)
-    Q_PROPERTY(QObject *session READ sessionPart CONSTANT)
-    Q_PROPERTY(QObject *sync READ syncPart CONSTANT)
-    Q_PROPERTY(QObject *activity READ activityPart CONSTANT)
-    Q_PROPERTY(QObject *timer READ timerPart CONSTANT)
 
 public:
     enum class Screen { Timer, Today, Settings };
@@ -198,6 +169,9 @@ public:
     }
     std::optional<double> nextShotIn() const { return m_activity->nextShotIn(); }
 
+    // What the member is told once when the keyring cannot keep the sign-in.
+    static QString fileStoreNotice();
+
     // Starts and stops one real session after `seconds`, for end-to-end checks.
     QCoro::Task<void> selfTest(double seconds);
 
@@ -237,28 +211,13 @@ private:
     QCoro::Task<void> reloadAndSync();
 
     // View adapters.
-    QVariantList projectsForView() const;
-    QString projectIDText() const { return projectID().value_or(QString()); }
-    void setProjectIDText(const QString &id) { chooseProject(id); }
-    QString taskIDText() const { return taskID().value_or(QString()); }
-    void setTaskIDText(const QString &id);
-    QVariantMap statsForView() const;
-    QString loadErrorText() const { return loadError().value_or(QString()); }
-    QDateTime nowDateTime() const { return m_now.toDateTime(); }
-    QVariant lastActivityForView() const;
     QVariantList pulseForView() const;
-    QDateTime lastShotAtDateTime() const;
-    QString launchErrorText() const { return launchError().value_or(QString()); }
-    QObject *settingsPart() const { return m_settings.get(); }
-    QObject *sessionPart() const { return m_session.get(); }
-    QObject *syncPart() const { return m_sync.get(); }
-    QObject *activityPart() const { return m_activity.get(); }
-    QObject *timerPart() const { return m_timer.get(); }
 
     Platform m_platform;
     Instant m_now;
     Screen m_screen = Screen::Timer;
     int m_ticks = 0;
+    bool m_toldFileStore = false;
     QTimer m_ticker;
     // In the order they depend on each other; destroyed the other way round.
     std::unique_ptr<Settings> m_settings;

@@ -43,6 +43,28 @@ bool sameMember(const QString &a, const QString &b)
 Session::Session(LocalTimer &timer, QObject *parent)
     : QObject(parent), m_timer(timer)
 {
+    m_keyring.setMaxThreadCount(1);
+}
+
+Session::~Session()
+{
+    m_keyring.waitForDone();
+}
+
+void Session::keepToken(std::optional<QString> token)
+{
+    m_keyring.start([this, token] {
+        if (!token) {
+            keepToken(std::nullopt);
+            return;
+        }
+        const Keychain::Kept kept = Keychain::save(*token, u"token"_s);
+        if (kept == Keychain::Kept::nowhere)
+            return; // logged; the next start asks to sign in
+        // Queued to this object: dropped if it has gone by then.
+        QMetaObject::invokeMethod(this, [this, kept] { Q_EMIT tokenSaved(kept == Keychain::Kept::file); },
+                                  Qt::QueuedConnection);
+    });
 }
 
 bool Session::restore()
@@ -76,7 +98,7 @@ QCoro::Task<void> Session::signIn(QString email, QString password)
     restoreKeptTimer(session.email);
 
     setToken(session.token);
-    Keychain::save(session.token, u"token"_s);
+    keepToken(session.token);
     setUser(session.name, session.email, session.role);
     Preferences::setValue(u"user.name"_s, session.name);
     Preferences::setValue(u"user.email"_s, session.email);

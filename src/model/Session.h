@@ -3,6 +3,7 @@
 #include <QCoroTask>
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 
 #include <optional>
 
@@ -15,6 +16,8 @@ class Session : public QObject {
     Q_OBJECT
 public:
     explicit Session(LocalTimer &timer, QObject *parent = nullptr);
+    // Waits for the keyring work still queued (a save waiting on a prompt included).
+    ~Session() override;
 
     bool signedIn() const { return m_signedIn; }
     bool isDemo() const { return m_isDemo; }
@@ -44,12 +47,19 @@ Q_SIGNALS:
     void isDemoChanged();
     void userChanged();
     void tokenChanged();
+    // The token of a sign-in was stored: in the keyring, or (inFile) in the
+    // private file store because the keyring could not take it.
+    void tokenSaved(bool inFile);
 
 private:
     void setSignedIn(bool v);
     void setIsDemo(bool v);
     void setToken(std::optional<QString> token);
     void setUser(const QString &name, const QString &email, const QString &role);
+    // Saves (or, with nothing, removes) the token on the keyring thread, in
+    // the order asked: a save may wait on a prompt the member is answering,
+    // and neither sign-in nor the window waits for it.
+    void keepToken(std::optional<QString> token);
     // Sets the stored timer's queue aside for the member it belongs to.
     void keepMemberTimer();
     // Puts back what was kept aside for `member`.
@@ -62,4 +72,5 @@ private:
     QString m_userEmail;
     QString m_userRole;
     std::optional<QString> m_token;
+    QThreadPool m_keyring;
 };

@@ -1,6 +1,7 @@
 #include "SyncEngine.h"
 
 #include "Assign.h"
+#include "BusyFlag.h"
 #include "API.h"
 #include "DeviceLookup.h"
 #include "LocalTimer.h"
@@ -156,7 +157,13 @@ QCoro::Task<void> SyncEngine::pushChanges(QString token, int epoch)
 {
     if (m_syncing || !stillOurs(epoch))
         co_return;
-    m_syncing = true;
+    // However the pass ends, the next one can run; one that ended without a
+    // verdict (an unexpected error) leaves no "syncing" line behind.
+    const BusyFlag busy(this, m_syncing, [this] {
+        if (m_sync == SyncState::syncing())
+            setSync(SyncState::idle());
+        Q_EMIT pushPassEnded();
+    });
     setSync(SyncState::syncing());
     QPointer<SyncEngine> self(this);
 
@@ -193,10 +200,6 @@ QCoro::Task<void> SyncEngine::pushChanges(QString token, int epoch)
     const std::optional<QString> current = m_session.token();
     if (step.kind != Step::Kind::abandoned && (!current || *current == token))
         setSync(step.kind == Step::Kind::failed ? SyncState::failed(step.message) : SyncState::synced());
-    else if (m_sync == SyncState::syncing())
-        setSync(SyncState::idle());
-    m_syncing = false;
-    Q_EMIT pushPassEnded();
 }
 
 QCoro::Task<SyncEngine::Step> SyncEngine::pushQueuedStop(QString token, std::optional<qint64> device, PendingStop p,

@@ -39,7 +39,7 @@ bool write()
                           u"Type=Application\n"
                           u"Name=Zimbrel\n"
                           u"Comment=Time tracker\n"
-                          u"Exec=%1\n"
+                          u"Exec=%1 --tray\n"
                           u"Icon=zimbrel\n"
                           u"Terminal=false\n"
                           u"X-GNOME-Autostart-enabled=true\n"_s.arg(LoginItem::execArgument(programPath()));

@@ -84,7 +84,7 @@ private Q_SLOTS:
         QCOMPARE(body.value("password"_L1).toString(), u" pass word "_s);
         QVERIFY(model->signedIn());
         QCOMPARE(model->userName(), u"Test Member"_s);
-        QCOMPARE(Keychain::read(u"token"_s), std::optional<QString>(u"test-token"_s));
+        QTRY_COMPARE(Keychain::read(u"token"_s), std::optional<QString>(u"test-token"_s)); // saved on the keyring thread
         QCOMPARE(Preferences::value(u"user.email"_s).toString(), u"member@example.com"_s);
         // Refresh chose the first project and its first task.
         QCOMPARE(model->projects().size(), 3);

@@ -5,7 +5,10 @@
 #include "SharedSuite.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QJsonObject>
+
+#include <stdexcept>
 
 
 using namespace Qt::StringLiterals;
@@ -319,7 +322,7 @@ private Q_SLOTS:
         QVERIFY(!model->signedIn());
         QVERIFY(!model->token());
         QCOMPARE(model->loadError(), std::optional<QString>(u"Your session has expired. Please sign in again."_s));
-        QVERIFY(!Keychain::read(u"token"_s));
+        QTRY_VERIFY(!Keychain::read(u"token"_s)); // removed on the keyring thread
         QCOMPARE(model->userName(), u"Test Member"_s); // kept for the login screen
     }
 
@@ -426,6 +429,32 @@ private Q_SLOTS:
         QCOMPARE(f.server.count(u"time/stop"_s), 1);
         QCOMPARE(model->sync().kind, SyncState::Kind::failed);
         QCOMPARE(TrackingStore::load().pending->size(), 1); // still there for the next pass
+    }
+
+    void passThatThrowsDoesNotStallTheNextOne()
+    {
+        ModelFixture f;
+        auto model = f.signedIn();
+        f.queueStopOffline(*model);
+        f.server.clear();
+
+        // Something other than the server fails inside a pass.
+        bool fail = true;
+        QObject::connect(&model->syncEngine(), &SyncEngine::syncChanged, model.get(), [&] {
+            if (fail && model->sync().kind == SyncState::Kind::syncing)
+                throw std::runtime_error("out of luck");
+        });
+        QSignalSpy ended(model.get(), &AppModel::pushPassEnded);
+        AsyncTest::awaitError<std::runtime_error>(model->syncNow());
+        QCOMPARE(ended.size(), 1);
+        QVERIFY(!model->syncing());
+        QCOMPARE(model->sync().kind, SyncState::Kind::idle);
+
+        fail = false;
+        AsyncTest::await(model->syncNow());
+        QCOMPARE(f.server.count(u"time/stop"_s), 1);
+        QCOMPARE(model->sync().kind, SyncState::Kind::synced);
+        QVERIFY(!model->needsSync());
     }
 };
 

@@ -153,7 +153,8 @@ private Q_SLOTS:
         entry.close();
         QVERIFY(text.startsWith(u"[Desktop Entry]\n"_s));
         QVERIFY(text.contains(u"\nType=Application\n"_s));
-        QVERIFY(QRegularExpression(u"\nExec=\\S*zimbrel\n"_s).match(text).hasMatch());
+        // It starts in the tray, its window hidden.
+        QVERIFY(QRegularExpression(u"\nExec=\\S*zimbrel --tray\n"_s).match(text).hasMatch());
         QCOMPARE(LoginItem::set(true), std::nullopt);
 
         QCOMPARE(LoginItem::set(false), std::nullopt);

@@ -11,6 +11,8 @@ T.Button {
 
     property int kind: PillButtonStyle.Brand
     property string iconName: ""
+    // The ring shown around the button while it has keyboard focus.
+    property color ringColor: Palette.brand
 
     readonly property color fill: kind === PillButtonStyle.Lime ? Palette.lime
                                  : kind === PillButtonStyle.Quiet ? Palette.card
@@ -69,5 +71,16 @@ T.Button {
         color: control.fill
         border.width: control.bordered ? 1 : 0
         border.color: Palette.line
+
+        Rectangle {
+            objectName: "focusRing"
+            anchors.fill: parent
+            anchors.margins: -4
+            radius: height / 2
+            color: "transparent"
+            border.width: 2
+            border.color: control.ringColor
+            visible: control.visualFocus
+        }
     }
 }

@@ -2,6 +2,7 @@
 
 #include "ModelSingleton.h"
 #include "TimerViews.h"
+#include "Tray.h"
 #include "UiSetup.h"
 
 #include <QPointer>
@@ -11,6 +12,7 @@ void qml_register_types_Zimbrel_App();
 
 namespace {
 QPointer<AppModel> g_model;
+QPointer<Tray> g_tray;
 }
 
 namespace ViewsSetup {
@@ -30,6 +32,16 @@ void registerWith(QQmlEngine &engine, AppModel *model)
 AppModel *model()
 {
     return g_model;
+}
+
+void setTray(Tray *tray)
+{
+    g_tray = tray;
+}
+
+Tray *tray()
+{
+    return g_tray;
 }
 
 } // namespace ViewsSetup

@@ -2,6 +2,7 @@
 
 class AppModel;
 class QQmlEngine;
+class Tray;
 
 // Makes the Zimbrel.App module usable from `engine`: registers its types
 // (and those of Zimbrel.Ui) and hands QML the program's model.
@@ -11,5 +12,10 @@ void registerWith(QQmlEngine &engine, AppModel *model);
 
 // The model given to registerWith, for the singletons' create().
 AppModel *model();
+
+// The program's tray icon, for the Settings screen's word on it (none in tests
+// without a shell).
+void setTray(Tray *tray);
+Tray *tray();
 
 } // namespace ViewsSetup

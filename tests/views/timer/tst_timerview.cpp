@@ -7,6 +7,7 @@
 #include "Palette.h"
 #include "ViewHarness.h"
 
+#include <QBuffer>
 #include <QJsonArray>
 #include <QQuickItem>
 
@@ -61,6 +62,11 @@ class TestTimerView : public QObject {
         QVERIFY2(out.isEmpty(), qPrintable(what + u": "_s + out.join(u"; "_s)));
         QQuickItem *main = item(u"timerMain"_s);
         QVERIFY(main->mapToScene({main->width(), 0}).x() <= width + 0.5);
+        // The sync line is in sight without scrolling.
+        QQuickItem *sync = item(u"statusText"_s);
+        const QRectF line = sync->mapRectToScene(sync->boundingRect());
+        QVERIFY2(line.top() >= 0 && line.bottom() <= m_harness->view()->height() && sync->height() > 0,
+                 qPrintable(what + u": "_s + QDebug::toString(line)));
     }
 
     void setRunning(bool running)
@@ -87,7 +93,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("height");
         QTest::addColumn<QString>("look");
         QTest::addColumn<bool>("running");
-        for (const QSize size : {QSize(940, 640), QSize(600, 640), QSize(400, 700), QSize(360, 640)})
+        for (const QSize size : {QSize(940, 640), QSize(600, 640), QSize(400, 700), QSize(360, 640), QSize(1400, 900)})
             for (const QString &look : {u"light"_s, u"dark"_s})
                 for (bool running : {false, true})
                     QTest::addRow("%dx%d %s %s", size.width(), size.height(), qPrintable(look),
@@ -330,6 +336,59 @@ private Q_SLOTS:
         QVERIFY(!harness.item(u"taskPicker"_s)->property("active").toBool());
         QCOMPARE(harness.item(u"taskPicker"_s)->property("help").toString(), QString());
         QVERIFY(harness.item(u"startStop"_s)->isEnabled());
+        QVERIFY2(ViewHarness::warnings().isEmpty(), qPrintable(ViewHarness::warnings().join(u'\n')));
+    }
+
+    void nextMemberSeesNoEarlierScreenshot()
+    {
+        // Member A tracks until a screenshot is taken; then B signs in, and
+        // later A again before entering the demo: neither sees A's picture.
+        ModelFixture f;
+        f.clock = m_fixture->clock;
+        f.server.respond(u"settings/get"_s, 200, QJsonObject{{u"success"_s, true}});
+        QImage picture(80, 50, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(picture.save(&buffer, "JPG"));
+        f.shot = ScreenShot{jpeg, 80, 50, u"0"_s};
+        auto model = f.make();
+        ViewHarness harness(model.get(), TestEnv::sourcePath(u"tests/views/timer/ScreenHarness.qml"_s));
+        const auto captureAs = [&](const QString &member) {
+            AsyncTest::await(model->signIn(member, u"secret"_s));
+            ModelFixture::settle(*model);
+            model->setRunning(true);
+            ModelFixture::syncAll(*model);
+            const Instant until = f.clock.addSeconds(31);
+            while (f.clock.secondsSince(until) < 0) {
+                f.clock = f.clock.addSeconds(1);
+                model->tick(f.clock);
+                QVERIFY(TestEnv::waitFor([&] { return !model->capturing(); }, 10000));
+            }
+            QVERIFY(TestEnv::waitFor([&] { return model->captures() == 1; }));
+            QTRY_VERIFY(harness.item(u"thumbnail"_s)->isVisible());
+            QCOMPARE(harness.item(u"captureTitle"_s)->property("text").toString(), u"Captured just now"_s);
+        };
+        const auto showsNoScreenshot = [&](const QString &detail) {
+            QTRY_VERIFY(harness.item(u"thumbnailPlaceholder"_s)->isVisible());
+            QVERIFY(!harness.item(u"thumbnail"_s)->isVisible());
+            QCOMPARE(harness.item(u"captureTitle"_s)->property("text").toString(), u"Screenshots"_s);
+            QCOMPARE(harness.item(u"captureDetail"_s)->property("text").toString(), detail);
+            QVERIFY(!model->syncText().contains(u"screenshot"_s));
+            QCOMPARE(model->captures(), 0);
+        };
+
+        captureAs(u"a@example.com"_s);
+        model->signOut();
+        AsyncTest::await(model->signIn(u"b@example.com"_s, u"secret"_s));
+        ModelFixture::settle(*model);
+        showsNoScreenshot(u"Taken on your workspace's schedule while you track."_s);
+
+        model->signOut();
+        captureAs(u"a@example.com"_s);
+        model->enterDemo();
+        showsNoScreenshot(u"Not captured in the demo workspace."_s);
         QVERIFY2(ViewHarness::warnings().isEmpty(), qPrintable(ViewHarness::warnings().join(u'\n')));
     }
 

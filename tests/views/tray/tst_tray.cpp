@@ -6,6 +6,7 @@
 #include "Appearance.h"
 #include "ModelFixture.h"
 #include "MainWindow.h"
+#include "SettingsViewModel.h"
 #include "Shell.h"
 #include "SniTypes.h"
 #include "StatusNotifierItem.h"
@@ -314,17 +315,26 @@ private Q_SLOTS:
         const QRect area(0, 24, 1440, 876);
         const QSize size(300, 260);
         QCOMPARE(TrayPanel::placement({1430, 10}, size, area), QPoint(1140, 24));
-        QCOMPARE(TrayPanel::placement({700, 30}, size, area), QPoint(550, 36));
-        QCOMPARE(TrayPanel::placement({5, 890}, size, area), QPoint(0, 624));
+        QCOMPARE(TrayPanel::placement({700, 30}, size, area), QPoint(550, 42));
+        QCOMPARE(TrayPanel::placement({5, 890}, size, area), QPoint(0, 614));
+        // A bar the desktop does not reserve: the panel opens below it, or above.
+        const QRect screen(0, 0, 1440, 900);
+        QCOMPARE(TrayPanel::placement({1430, 14}, size, screen), QPoint(1140, 34));
+        QCOMPARE(TrayPanel::placement({700, 886}, size, screen), QPoint(550, 606));
     }
 
     void itemRegistersAgainWhenTheHostReturns()
     {
         auto *item = m_shell->tray()->findChild<StatusNotifierItem *>();
         QVERIFY(item && item->hosted());
+        SettingsViewModel settings(m_model.get());
+        QVERIFY(!settings.trayDetail().contains(u"tooltip"_s));
         m_watcher->stop();
         QTRY_VERIFY(m_shell->tray()->kind() != Tray::Kind::StatusNotifier);
         QVERIFY(!item->hosted());
+        // The classic tray shows no text beside its icon: Settings says where the time is.
+        QCOMPARE(m_shell->tray()->kind(), Tray::Kind::SystemTray);
+        QVERIFY(settings.trayDetail().contains(u"today's time is in the icon's tooltip"_s));
         QVERIFY(m_watcher->start());
         QTRY_COMPARE(m_watcher->registered().size(), 2);
         QTRY_COMPARE(m_shell->tray()->kind(), Tray::Kind::StatusNotifier);

@@ -25,6 +25,8 @@ Item {
         spacing: 14
 
         Text {
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             text: "HOURS, CLEARLY"
             color: Ui.Palette.lime
             font.pixelSize: 11
@@ -47,6 +49,8 @@ Item {
         }
 
         Text {
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             width: Math.min(parent.width, 430)
             wrapMode: Text.Wrap
             text: "One click from the tray icon or zimbrel-control starts your timer."
@@ -135,6 +139,8 @@ Item {
                 anchors.rightMargin: 16
                 anchors.verticalCenter: parent.verticalCenter
                 text: "02:35:14"
+                // A sample on the brand card, not a time of the member's.
+                Accessible.ignored: true
                 color: "#ffffff"
                 font.pixelSize: 20
                 font.weight: Font.Medium

@@ -98,6 +98,8 @@ Item {
                 Item { width: 1; height: 6 }
 
                 Text {
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     width: parent.width
                     text: "Sign in with your Zimbrel account."
                     color: Ui.Palette.ink2
@@ -217,6 +219,8 @@ Item {
                 Item { width: 1; height: 14 }
 
                 Text {
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     objectName: "resetHint"
                     width: parent.width
                     horizontalAlignment: Text.AlignHCenter

@@ -9,6 +9,13 @@ Rectangle {
     required property string label
     required property bool canDecrease
     required property bool canIncrease
+    // The goal in hours and its bounds, read by assistive tools as the value.
+    required property real value
+    property real from: 1
+    property real to: 14
+    readonly property real minimumValue: from
+    readonly property real maximumValue: to
+    readonly property real stepSize: 1
 
     signal step(int direction)
 
@@ -19,11 +26,30 @@ Rectangle {
     border.width: 1
     border.color: Ui.Palette.line
 
+    activeFocusOnTab: true
+    Keys.onUpPressed: if (canIncrease) step(1)
+    Keys.onRightPressed: if (canIncrease) step(1)
+    Keys.onDownPressed: if (canDecrease) step(-1)
+    Keys.onLeftPressed: if (canDecrease) step(-1)
+
     Accessible.role: Accessible.SpinBox
     Accessible.name: "Daily goal"
     Accessible.description: label
+    Accessible.focusable: true
+    Accessible.focused: activeFocus
     Accessible.onIncreaseAction: if (canIncrease) step(1)
     Accessible.onDecreaseAction: if (canDecrease) step(-1)
+
+    Rectangle {
+        objectName: "focusRing"
+        anchors.fill: parent
+        anchors.margins: -3
+        radius: height / 2
+        color: "transparent"
+        border.width: 2
+        border.color: Ui.Palette.brand
+        visible: root.activeFocus
+    }
 
     component StepButton: Item {
         id: button
@@ -39,6 +65,7 @@ Rectangle {
         Accessible.onPressAction: if (active) pressed()
         Text {
             anchors.centerIn: parent
+            Accessible.ignored: true
             text: button.glyph
             color: Ui.Palette.ink
             font.pixelSize: 16

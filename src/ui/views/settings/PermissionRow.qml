@@ -33,6 +33,8 @@ App.SettingsRow {
                 color: Ui.Palette.brand
             }
             Text {
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 anchors.verticalCenter: parent.verticalCenter
                 text: root.allowedText
                 color: Ui.Palette.brand

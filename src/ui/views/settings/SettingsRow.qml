@@ -42,6 +42,8 @@ Item {
         spacing: 3
 
         Text {
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             objectName: "rowTitle"
             width: parent.width
             text: root.title
@@ -52,6 +54,8 @@ Item {
         }
 
         Text {
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             objectName: "rowDetail"
             visible: root.detail.length > 0
             width: parent.width

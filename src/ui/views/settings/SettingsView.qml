@@ -63,6 +63,8 @@ Item {
                         spacing: 3
 
                         Text {
+                            Accessible.role: Accessible.StaticText
+                            Accessible.name: text
                             objectName: "accountName"
                             width: parent.width
                             text: App.Model.userName
@@ -73,12 +75,17 @@ Item {
                         }
 
                         Text {
+                            Accessible.role: Accessible.StaticText
+                            Accessible.name: text
                             objectName: "accountLine"
                             width: parent.width
                             visible: text.length > 0
                             text: settings.accountLine
                             color: Ui.Palette.ink2
                             font.pixelSize: 13
+                            // Narrow, the role goes to a second line rather than out of sight.
+                            wrapMode: Text.Wrap
+                            maximumLineCount: 2
                             elide: Text.ElideRight
                         }
                     }
@@ -147,7 +154,8 @@ Item {
                 App.SettingsRow {
                     iconName: "stopwatch"
                     title: "Tray icon"
-                    detail: "The Zimbrel z in the system tray gains its dot and shows today's time while you track. Click it to start, stop or switch back here."
+                    objectName: "trayRow"
+                    detail: settings.trayDetail
                 }
 
                 App.SettingsDivider {}
@@ -181,6 +189,7 @@ Item {
                     App.GoalStepper {
                         objectName: "goalStepper"
                         label: settings.goalLabel
+                        value: Math.round(App.Model.dayGoalHours)
                         canDecrease: settings.canDecreaseGoal
                         canIncrease: settings.canIncreaseGoal
                         onStep: direction => settings.stepGoal(direction)
@@ -251,6 +260,8 @@ Item {
                 Item { width: 1; height: 2 }
 
                 Text {
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     objectName: "aboutLine"
                     width: parent.width
                     text: settings.aboutLine
@@ -275,6 +286,8 @@ Item {
                 }
 
                 Text {
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     text: settings.iconCredit
                     color: Ui.Palette.muted
                     font.pixelSize: 11

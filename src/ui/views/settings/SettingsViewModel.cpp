@@ -6,6 +6,7 @@
 #include "LoginViewModel.h"
 #include "Permissions.h"
 #include "TrackingLog.h"
+#include "Tray.h"
 #include "ViewsSetup.h"
 
 #include <QCoreApplication>
@@ -42,6 +43,8 @@ SettingsViewModel::SettingsViewModel(AppModel *model, PermissionActions permissi
         m_focusExtension = new FocusExtension(this);
         connect(m_focusExtension, &FocusExtension::activeChanged, this, &SettingsViewModel::focusExtensionChanged);
     }
+    if (Tray *tray = ViewsSetup::tray())
+        connect(tray, &Tray::kindChanged, this, &SettingsViewModel::trayChanged);
     if (!model)
         return;
     connect(model, &AppModel::userChanged, this, &SettingsViewModel::accountChanged);
@@ -203,4 +206,19 @@ QCoro::Task<void> SettingsViewModel::askForScreen()
     co_await m_permissions.allowScreen();
     if (self && m_model)
         m_model->checkPermissions();
+}
+
+QString SettingsViewModel::trayDetail(bool iconOnly)
+{
+    if (iconOnly)
+        return u"The Zimbrel z in the system tray gains its dot while you track. This tray shows icons only, so "
+               u"today's time is in the icon's tooltip. Click it to start, stop or switch back here."_s;
+    return u"The Zimbrel z in the system tray gains its dot and shows today's time while you track. Click it to "
+           u"start, stop or switch back here."_s;
+}
+
+QString SettingsViewModel::trayDetail() const
+{
+    const Tray *tray = ViewsSetup::tray();
+    return trayDetail(tray && tray->kind() == Tray::Kind::SystemTray);
 }

@@ -24,6 +24,8 @@ class SettingsViewModel : public QObject {
     // The launch-at-login row's detail: the failure while there is one.
     Q_PROPERTY(QString launchDetail READ launchDetail NOTIFY launchChanged)
     Q_PROPERTY(bool launchFailed READ launchFailed NOTIFY launchChanged)
+    // The "Tray icon" row's detail: where today's time shows in this tray.
+    Q_PROPERTY(QString trayDetail READ trayDetail NOTIFY trayChanged)
     // The daily goal as whole hours, "8h", and whether the stepper can move.
     Q_PROPERTY(QString goalLabel READ goalLabel NOTIFY goalChanged)
     Q_PROPERTY(bool canIncreaseGoal READ canIncreaseGoal NOTIFY goalChanged)
@@ -60,6 +62,8 @@ public:
     static QString capitalisedWords(const QString &text);
     static QString accountLine(const QString &email, const QString &role);
     static QString launchDetail(const QString &launchError);
+    // A classic (XEmbed) tray shows an icon only: the time is in its tooltip.
+    static QString trayDetail(bool iconOnly);
     static QString goalLabel(double hours);
     static QString aboutLine(const QString &version);
     // One step of the stepper from `hours` (direction +1 or -1), kept in 1...14.
@@ -68,6 +72,7 @@ public:
     QString accountLine() const;
     QString launchDetail() const;
     bool launchFailed() const;
+    QString trayDetail() const;
     QString goalLabel() const;
     bool canIncreaseGoal() const;
     bool canDecreaseGoal() const;
@@ -94,6 +99,7 @@ Q_SIGNALS:
     void launchChanged();
     void goalChanged();
     void focusExtensionChanged();
+    void trayChanged();
 
 private:
     QCoro::Task<void> askForScreen();

@@ -6,6 +6,7 @@
 #include "Tray.h"
 #include "TrayPanel.h"
 #include "TrayState.h"
+#include "ViewsSetup.h"
 
 #include <QGuiApplication>
 
@@ -25,6 +26,7 @@ Shell::Shell(AppModel *model, QQmlEngine *engine, Options options, QObject *pare
     connect(m_panel, &TrayPanel::quitRequested, this, &Shell::quitRequested);
 
     m_tray = new Tray(m_state, m_options.bus, this);
+    ViewsSetup::setTray(m_tray);
     connect(m_tray, &Tray::activated, this, &Shell::trayActivated);
     connect(m_tray, &Tray::openRequested, this, &Shell::activate);
     connect(m_tray, &Tray::toggleRequested, m_state, &TrayState::toggle);

@@ -15,7 +15,9 @@ Rectangle {
     // side column): one centred column as when stacked.
     readonly property bool oneColumn: stacked || width < 470
     readonly property var vm: App.TimerViewModel
-    readonly property real dialSize: oneColumn ? 168 : 184
+    // A wide window gives the dial the room the details do not take.
+    readonly property bool roomy: !oneColumn && width >= 760
+    readonly property real dialSize: oneColumn ? 168 : roomy ? 248 : 184
 
     implicitWidth: body.implicitWidth + 2 * padding
     implicitHeight: body.implicitHeight + 2 * padding
@@ -44,6 +46,8 @@ Rectangle {
                 Layout.alignment: Qt.AlignVCenter
             }
             Text {
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 objectName: "statusLine"
                 text: root.vm.statusLine
                 color: root.vm.running ? Ui.Palette.lime : Qt.rgba(1, 1, 1, 0.72)
@@ -105,7 +109,7 @@ Rectangle {
                             scale: Math.min(1, parent.width / Math.max(1, implicitWidth))
                             text: root.vm.todayClock
                             color: "white"
-                            font.pixelSize: root.oneColumn ? 26 : 28
+                            font.pixelSize: root.oneColumn ? 26 : root.roomy ? 34 : 28
                             font.weight: Font.DemiBold
                             Accessible.ignored: true
                         }
@@ -129,6 +133,8 @@ Rectangle {
                 spacing: 6
 
                 Text {
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     objectName: "projectTitle"
                     Layout.fillWidth: true
                     text: root.vm.projectTitle
@@ -141,6 +147,8 @@ Rectangle {
                     elide: Text.ElideRight
                 }
                 Text {
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     objectName: "taskTitle"
                     Layout.fillWidth: true
                     text: root.vm.taskTitle
@@ -176,7 +184,9 @@ Rectangle {
                         implicitHeight: 44
                         text: root.vm.buttonLabel
                         enabled: root.vm.buttonEnabled
+                        ringColor: "white"
                         Accessible.description: buttonBox.help
+                        Accessible.onPressAction: if (enabled) root.vm.toggle()
                         onClicked: root.vm.toggle()
 
                         // No ids inside: contentItem is a deferred property.
@@ -216,6 +226,8 @@ Rectangle {
                 }
 
                 Text {
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     objectName: "startCaption"
                     Layout.fillWidth: true
                     visible: text !== ""

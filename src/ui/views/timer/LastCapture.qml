@@ -63,6 +63,8 @@ Ui.CardStyle {
             spacing: 3
 
             Text {
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 objectName: "captureTitle"
                 Layout.fillWidth: true
                 text: root.vm.captureTitle
@@ -72,6 +74,8 @@ Ui.CardStyle {
                 elide: Text.ElideRight
             }
             Text {
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 objectName: "captureDetail"
                 Layout.fillWidth: true
                 text: root.vm.captureDetail

@@ -22,6 +22,8 @@ Ui.CardStyle {
             Layout.fillWidth: true
             spacing: 8
             Text {
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 Layout.fillWidth: true
                 Layout.minimumWidth: 0
                 text: "Live activity"
@@ -31,6 +33,8 @@ Ui.CardStyle {
                 elide: Text.ElideRight
             }
             Text {
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 objectName: "activityLine"
                 visible: text !== ""
                 text: root.vm.activityLine
@@ -82,6 +86,8 @@ Ui.CardStyle {
                 onClicked: root.vm.allowInput()
             }
             Text {
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 Layout.fillWidth: true
                 text: "Keystrokes are only counted after you allow Input Monitoring"
                 color: Ui.Palette.muted

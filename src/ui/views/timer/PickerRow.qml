@@ -46,8 +46,16 @@ Item {
         anchors.fill: parent
         enabled: root.active
         opacity: enabled ? 1 : 0.55
+        activeFocusOnTab: true
+
+        Keys.onSpacePressed: root.open()
+        Keys.onReturnPressed: root.open()
+        Keys.onEnterPressed: root.open()
+        Keys.onDownPressed: root.open()
 
         Accessible.role: Accessible.ComboBox
+        Accessible.focusable: true
+        Accessible.focused: activeFocus
         Accessible.name: root.label + ": " + root.value
         Accessible.description: root.help
         Accessible.onPressAction: root.open()
@@ -56,6 +64,8 @@ Item {
             anchors.fill: parent
             radius: 12
             color: area.containsMouse && root.active ? Ui.Palette.track : "transparent"
+            border.width: body.activeFocus ? 2 : 0
+            border.color: Ui.Palette.brand
         }
 
         MouseArea {
@@ -144,6 +154,7 @@ Item {
                 implicitHeight: 32
                 Accessible.name: name
                 Accessible.checked: current
+                Accessible.onPressAction: triggered()
                 onTriggered: root.chosen(index)
 
                 background: Rectangle {

@@ -12,6 +12,15 @@ T.Switch {
     padding: 0
     text: "Private mode"
     Accessible.name: text
+    Accessible.onPressAction: flip()
+    Accessible.onToggleAction: flip()
+
+    function flip() {
+        if (!enabled)
+            return
+        toggle()
+        toggled()
+    }
 
     indicator: Rectangle {
         width: control.width
@@ -33,4 +42,15 @@ T.Switch {
         }
     }
     contentItem: Item {}
+
+    Rectangle {
+        objectName: "focusRing"
+        anchors.fill: parent
+        anchors.margins: -3
+        radius: height / 2
+        color: "transparent"
+        border.width: 2
+        border.color: Ui.Palette.brand
+        visible: control.visualFocus
+    }
 }

@@ -21,6 +21,8 @@ RowLayout {
         color: root.tone
     }
     Text {
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
         objectName: "statusText"
         Layout.fillWidth: true
         Layout.minimumWidth: 0

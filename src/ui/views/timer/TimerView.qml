@@ -5,8 +5,9 @@ import Zimbrel.App as App
 import Zimbrel.Ui as Ui
 
 // The Timer screen: the header, the hero with the dial and the one start/stop
-// button beside (or, narrow, above) the picker column, three tiles and the
-// sync line, in a vertically scrolling area. Ctrl+Enter starts and stops.
+// button beside (or, narrow, above) the picker column and three tiles, in a
+// vertically scrolling area, with the sync line kept in sight below it.
+// Ctrl+Enter starts and stops.
 Item {
     id: root
 
@@ -14,7 +15,9 @@ Item {
     readonly property bool narrow: width < 520
     readonly property real margin: narrow ? 14 : 24
     // The picker column beside the hero: 300 wide, less in a middling window.
-    readonly property real sideColumnWidth: Math.round(Math.min(300, Math.max(240, (width - 2 * margin) * 0.38)))
+    readonly property real sideColumnWidth: Math.round(Math.min(width >= 1200 ? 360 : 300, Math.max(240, (width - 2 * margin) * 0.38)))
+    // Room for the scroll bar beside the cards rather than over them.
+    readonly property real rightMargin: flick.contentHeight > flick.height ? Math.max(margin, scrollBar.width + 8) : margin
 
     Shortcut {
         sequences: ["Ctrl+Return", "Ctrl+Enter"]
@@ -25,18 +28,25 @@ Item {
     Flickable {
         id: flick
         objectName: "timerScroll"
-        anchors.fill: parent
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        anchors.bottom: syncLine.top
+        anchors.bottomMargin: 10
         contentWidth: width
-        contentHeight: content.implicitHeight + 2 * root.margin
+        contentHeight: content.implicitHeight + root.margin + 6
         boundsBehavior: Flickable.StopAtBounds
         clip: true
-        ScrollBar.vertical: ScrollBar { policy: flick.contentHeight > flick.height ? ScrollBar.AsNeeded : ScrollBar.AlwaysOff }
+        ScrollBar.vertical: ScrollBar {
+            id: scrollBar
+            policy: flick.contentHeight > flick.height ? ScrollBar.AsNeeded : ScrollBar.AlwaysOff
+        }
 
         ColumnLayout {
             id: content
             x: root.margin
             y: root.margin
-            width: flick.width - 2 * root.margin
+            width: flick.width - root.margin - root.rightMargin
             spacing: 16
 
             App.ScreenHeader {
@@ -130,10 +140,18 @@ Item {
                     label: "Meetings today"
                 }
             }
-
-            App.StatusLine {
-                Layout.fillWidth: true
-            }
         }
+    }
+
+    // The exchange with the server, never below the fold.
+    App.StatusLine {
+        id: syncLine
+        objectName: "syncLine"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.leftMargin: root.margin
+        anchors.rightMargin: root.margin
+        anchors.bottomMargin: root.narrow ? 10 : 14
     }
 }

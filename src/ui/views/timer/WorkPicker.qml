@@ -72,6 +72,8 @@ Ui.CardStyle {
                 Layout.minimumWidth: 0
                 spacing: 1
                 Text {
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     Layout.fillWidth: true
                     text: "Private mode"
                     color: Ui.Palette.ink
@@ -80,6 +82,8 @@ Ui.CardStyle {
                     elide: Text.ElideRight
                 }
                 Text {
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     Layout.fillWidth: true
                     text: "Time counts; screenshots pause."
                     color: Ui.Palette.muted

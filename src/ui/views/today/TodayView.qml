@@ -45,6 +45,7 @@ Item {
                     implicitHeight: 34
                     text: "Refresh"
                     enabled: root.vm.canRefresh
+                    Accessible.onPressAction: if (enabled) root.vm.refresh()
                     onClicked: root.vm.refresh()
                 }
             }
@@ -113,6 +114,8 @@ Item {
                             Layout.fillWidth: true
                             spacing: 2
                             Text {
+                                Accessible.role: Accessible.StaticText
+                                Accessible.name: text
                                 Layout.fillWidth: true
                                 horizontalAlignment: Text.AlignHCenter
                                 text: "First and last activity"
@@ -121,6 +124,8 @@ Item {
                                 elide: Text.ElideRight
                             }
                             Text {
+                                Accessible.role: Accessible.StaticText
+                                Accessible.name: text
                                 objectName: "activitySpan"
                                 Layout.fillWidth: true
                                 horizontalAlignment: Text.AlignHCenter
@@ -211,6 +216,8 @@ Item {
                         Layout.minimumWidth: 0
                         spacing: 1
                         Text {
+                            Accessible.role: Accessible.StaticText
+                            Accessible.name: text
                             Layout.fillWidth: true
                             text: "This week"
                             color: Ui.Palette.muted
@@ -218,6 +225,8 @@ Item {
                             elide: Text.ElideRight
                         }
                         Text {
+                            Accessible.role: Accessible.StaticText
+                            Accessible.name: text
                             objectName: "weekValue"
                             Layout.fillWidth: true
                             text: root.vm.weekValue
@@ -228,6 +237,8 @@ Item {
                         }
                     }
                     Text {
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
                         text: "Mon – Sun"
                         color: Ui.Palette.muted
                         font.pixelSize: 12

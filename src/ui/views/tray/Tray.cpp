@@ -95,9 +95,11 @@ void Tray::registerWithWatcher()
                                                        QString::fromLatin1(watcherService),
                                                        u"RegisterStatusNotifierItem"_s);
     call << m_serviceName;
+    m_registering = true;
     auto *pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call, 5000), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
         w->deleteLater();
+        m_registering = false;
         const QDBusPendingReply<> reply = *w;
         if (reply.isError()) {
             qCWarning(lcTracking, "tray: the status notifier host refused the item: %s",

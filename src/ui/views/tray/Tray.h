@@ -32,6 +32,8 @@ public:
     Kind kind() const { return m_kind; }
     // Whether a person can reach the program through an icon right now.
     bool available() const;
+    // Whether the host has yet to answer our registration (kindChanged follows).
+    bool registering() const { return m_registering; }
     // Our item's bus name, "org.kde.StatusNotifierItem-<pid>-1", or "" without a bus.
     QString serviceName() const { return m_serviceName; }
 
@@ -63,4 +65,5 @@ private:
     QMenu *m_systemMenu = nullptr;
     Kind m_kind = Kind::None;
     bool m_saidNone = false;
+    bool m_registering = false;
 };

@@ -36,7 +36,14 @@ QPoint TrayPanel::placement(QPoint near, QSize size, const QRect &available)
 {
     constexpr int gap = 6;
     int x = near.x() - size.width() / 2;
-    int y = near.y() < available.center().y() ? near.y() + gap : near.y() - gap - size.height();
+    // Clear of the bar the icon sits in. Where the desktop does not reserve
+    // the bar (a bare window manager) the area reaches the screen's edge; the
+    // bar is then taken to end as far past the click as the click is from
+    // that edge, since an icon sits in the middle of its bar.
+    const int fromTop = near.y() - available.top();
+    const int fromBottom = available.bottom() + 1 - near.y();
+    int y = near.y() < available.center().y() ? near.y() + std::max(gap, fromTop + gap)
+                                              : near.y() - std::max(gap, fromBottom + gap) - size.height();
     x = std::clamp(x, available.left(), std::max(available.left(), available.right() + 1 - size.width()));
     y = std::clamp(y, available.top(), std::max(available.top(), available.bottom() + 1 - size.height()));
     return {x, y};
