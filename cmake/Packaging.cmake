@@ -5,7 +5,8 @@
 # what Qt loads at run time, so those are listed here by hand: the QML modules
 # the interface imports (and the modules they import in turn; the install
 # test compares this list with the imports in src/), the SVG image format and
-# icon engine plugins (libqt6svg6), and the interface font.
+# icon engine plugins (libqt6svg6), the Wayland platform plugin (qt6-wayland,
+# so the window runs natively in a Wayland session), and the interface font.
 set(ZIMBREL_QML_DEPENDS
   qml6-module-qtqml
   qml6-module-qtqml-workerscript
@@ -15,7 +16,7 @@ set(ZIMBREL_QML_DEPENDS
   qml6-module-qtquick-layouts
   qml6-module-qtquick-window
   qml6-module-qtquick-shapes)
-set(ZIMBREL_PACKAGE_DEPENDS ${ZIMBREL_QML_DEPENDS} libqt6svg6 fonts-inter)
+set(ZIMBREL_PACKAGE_DEPENDS ${ZIMBREL_QML_DEPENDS} libqt6svg6 qt6-wayland fonts-inter)
 
 if(NOT CMAKE_INSTALL_PREFIX STREQUAL "/usr")
   # The programs carry their install folders (help page, autostart entry);

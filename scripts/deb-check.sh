@@ -47,7 +47,7 @@ outside=$(grep -vE ' \./(usr/((bin|share)/.*)?)?$' <<<"$listing" || true)
 [ -z "$outside" ] || fail "the package installs outside /usr/bin and /usr/share: $outside"
 
 depends=$(dpkg-deb --field "$deb" Depends)
-for p in libsecret-1-0 libqt6svg6 libqt6dbus6 libqt6network6 qml6-module-qtquick-controls fonts-inter; do
+for p in libsecret-1-0 libqt6svg6 libqt6dbus6 libqt6network6 qml6-module-qtquick-controls qt6-wayland fonts-inter; do
   grep -qE "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
 [ "$(dpkg-deb --field "$deb" Suggests)" = gnome-shell-extension-appindicator ] || fail "Suggests"

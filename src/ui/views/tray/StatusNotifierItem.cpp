@@ -4,6 +4,7 @@
 #include "UiSetup.h"
 
 #include <QDBusMessage>
+#include <QGuiApplication>
 
 using namespace Qt::StringLiterals;
 
@@ -51,6 +52,13 @@ QString StatusNotifierItem::labelGuide() const
 void StatusNotifierItem::Activate(int x, int y)
 {
     Q_EMIT activated(QPoint(x, y));
+}
+
+void StatusNotifierItem::ProvideXdgActivationToken(const QString &token)
+{
+    // Qt's Wayland shell spends it on the next window activation.
+    if (!token.isEmpty() && QGuiApplication::platformName().startsWith("wayland"_L1))
+        qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
 }
 
 void StatusNotifierItem::SecondaryActivate(int, int)

@@ -71,6 +71,9 @@ public Q_SLOTS:
     void SecondaryActivate(int x, int y);
     void ContextMenu(int x, int y);
     void Scroll(int delta, const QString &orientation);
+    // Plasma hands over a token before Activate, so the window it brings up
+    // may take the focus on Wayland.
+    void ProvideXdgActivationToken(const QString &token);
 
 Q_SIGNALS:
     Q_SCRIPTABLE void NewTitle();
