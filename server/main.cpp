@@ -5,6 +5,7 @@
 #include "Database.h"
 #include "DiskBlobStore.h"
 #include "LogText.h"
+#include "Loopback.h"
 #include "Store.h"
 
 #include <QCommandLineParser>
@@ -147,14 +148,6 @@ void raiseDescriptorLimit()
     }
 }
 
-bool isLoopback(const QString &host)
-{
-    if (host == QLatin1String("localhost"))
-        return true;
-    const QHostAddress a(host);
-    return !a.isNull() && a.isLoopback();
-}
-
 // The first start of a local server makes one admin with a random password
 // and one project, and prints how to sign in.
 void seed(Store &store, QTextStream &out)
@@ -264,7 +257,7 @@ int main(int argc, char **argv)
             err << "zimbrel-server: --tls-cert and --tls-key go together" << Qt::endl;
             return 2;
         }
-        if (!isLoopback(bindHost) && !behindProxy && !tls) {
+        if (!isLoopbackHost(bindHost) && !behindProxy && !tls) {
             err << "zimbrel-server: " << bindHost
                 << " is not a loopback address; the API would travel without TLS. Put a reverse proxy with TLS in front"
                    " and add --behind-proxy, or give --tls-cert and --tls-key."
