@@ -219,6 +219,7 @@ QSqlQuery Database::writeOne(const QString &sql, const QVariantList &values)
     std::unique_lock<std::mutex> lock(m_writeLock, std::defer_lock);
     if (m_backend == Backend::sqlite)
         lock.lock();
+    finishStatements();
     return run(sql, values);
 }
 
@@ -233,6 +234,9 @@ void Database::write(const std::function<void()> &work)
     std::unique_lock<std::mutex> lock(m_writeLock, std::defer_lock);
     if (m_backend == Backend::sqlite)
         lock.lock();
+    // A kept statement with rows not yet read holds SQLite's read snapshot,
+    // and a write from an old snapshot is refused ("database is locked").
+    finishStatements();
     run(m_backend == Backend::sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
     try {
         work();

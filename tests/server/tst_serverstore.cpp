@@ -403,6 +403,25 @@ private Q_SLOTS:
         QCOMPARE(checked.load(), 3);
     }
 
+    // A read leaves its statement kept; another connection then writes.
+    // A write here must not start from the old read's snapshot.
+    void writesAfterAnotherConnectionsWrite_data() { backends(); }
+    void writesAfterAnotherConnectionsWrite()
+    {
+        open();
+        QFETCH(QString, backend);
+        const QString location = backend == QLatin1String("sqlite") ? m_dir->path() + QStringLiteral("/store.sqlite")
+                                                                    : m_pg->url();
+        m_store->start(m_ann, startOf(QStringLiteral("A"), t0));
+        QVERIFY(m_store->openEntry(m_ann));
+        std::thread([&] {
+            Database db(location);
+            Store(db, [] { return t0; }).start(m_ben, startOf(QStringLiteral("B"), t0));
+        }).join();
+        QVERIFY(m_store->heartbeat(m_ann, std::nullopt, t0 + minute));
+        QVERIFY(m_store->stop(m_ann, stopOf(QStringLiteral("A"), std::nullopt, t0 + minute)));
+    }
+
     // The window slides; a member's own address, once known, is not locked
     // by others' guesses but has its own limit; an address's limit covers
     // guesses spread over accounts.
