@@ -80,6 +80,7 @@ struct HttpLoop::Connection {
     bool closeAfter = false;
     bool idle = false;          // between requests, nothing of the next one yet
     bool tlsWantsWrite = false;
+    bool ended = false;         // the client has shut down its sending side
     std::atomic<bool> busy{false};
     std::atomic<std::int64_t> deadline{0};
 };
@@ -314,8 +315,12 @@ void HttpLoop::onEvent(std::uint64_t id, std::uint32_t)
     const std::size_t n = frame(*c, forceClose, sendContinue);
     if (n > 0) {
         c->pending = n;
-        c->pendingClose = forceClose;
+        c->pendingClose = forceClose || c->ended;
         dispatch(c);
+        return;
+    }
+    if (c->ended) {
+        close(c);
         return;
     }
     if (sendContinue) {
@@ -356,8 +361,12 @@ bool HttpLoop::readAvailable(Connection &c)
             }
         } else {
             n = recv(c.fd, buffer, sizeof buffer, 0);
-            if (n == 0)
-                return false;
+            if (n == 0) {
+                // A client may send its request and then shut down its side;
+                // what it sent whole is still answered.
+                c.ended = true;
+                return !c.in.empty();
+            }
             if (n < 0) {
                 if (errno == EINTR)
                     continue;

@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <sys/resource.h>
+#include <sys/socket.h>
 
 #include <memory>
 #include <vector>
@@ -136,6 +137,14 @@ private Q_SLOTS:
         // Another address is not affected.
         auto other = connectFrom(QStringLiteral("127.0.4.2"), server.port());
         QVERIFY(other->waitForConnected(5000));
+
+        // A request whose sender then shuts its side is still answered.
+        auto halfClosed = connectFrom(QStringLiteral("127.0.4.3"), server.port());
+        QVERIFY(halfClosed->waitForConnected(5000));
+        halfClosed->write("GET /api/v1/time/current HTTP/1.1\r\nHost: x\r\n\r\n");
+        QVERIFY(halfClosed->waitForBytesWritten(5000));
+        ::shutdown(int(halfClosed->socketDescriptor()), SHUT_WR);
+        QTRY_VERIFY_WITH_TIMEOUT(halfClosed->peek(12).startsWith("HTTP/1.1 401"), 10000);
 
         // Dripping a header line every half second does not extend the time.
         other->write("POST /api/v1/time/heartbeat HTTP/1.1\r\n");
