@@ -83,7 +83,9 @@ Options:
   --behind-proxy       allow a non-loopback address: a reverse proxy in front
                        must provide TLS
   --trusted-proxy ADDR a reverse proxy whose X-Forwarded-For names the client
-                       (repeatable)
+                       (repeatable); its connections are not capped. Behind
+                       a proxy, give its address, or every member counts as
+                       the proxy for sign-in limits and the connection cap
   --connections-per-address N
                        open connections one client address may hold
                        (default 64)
