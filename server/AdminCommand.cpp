@@ -114,7 +114,7 @@ int AdminCommand::memberCommand(const QStringList &args)
                   << (m.disabled ? "disabled" : "active") << Qt::endl;
         return 0;
     }
-    const QString email = pos.value(1).trimmed().toLower();
+    const QString email = Credentials::emailKey(pos.value(1));
     if (email.isEmpty() || !email.contains(QLatin1Char('@')))
         return usage(QStringLiteral("member %1 needs an e-mail address").arg(sub));
     if (sub == QLatin1String("add")) {
@@ -164,7 +164,7 @@ int AdminCommand::memberCommand(const QStringList &args)
 
 int AdminCommand::passwordCommand(const QStringList &args)
 {
-    const QString email = positional(args).value(0).trimmed().toLower();
+    const QString email = Credentials::emailKey(positional(args).value(0));
     if (!m_store.memberByEmail(email))
         return usage(QStringLiteral("no member with the e-mail %1").arg(email));
     const auto pw = newPassword(args, email);

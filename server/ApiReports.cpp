@@ -138,11 +138,6 @@ ApiServer::Reply ApiServer::upload(Call &c)
     if (const auto existing = m_store.screenshotByClientId(c.member.id, clientId))
         return {200, ApiJson::ok({{QStringLiteral("screenshot"), QJsonObject{{QStringLiteral("id"), double(existing->id)}}}})};
 
-    const qint64 now = m_store.now();
-    if (m_store.screenshotsSince(c.member.id, now - 60 * 1000) >= m_options.screenshotsPerMinute
-        || m_store.screenshotsSince(c.member.id, now - 24 * 3600 * 1000) >= m_options.screenshotsPerDay)
-        return fail(429, QStringLiteral("Too many screenshots in a short time; this one was not kept."));
-
     Store::Screenshot shot;
     shot.clientId = clientId;
     shot.capturedAt = *capturedAt;
@@ -155,13 +150,17 @@ ApiServer::Reply ApiServer::upload(Call &c)
     if (!key)
         return fail(507, QStringLiteral("The server could not store the screenshot."));
     shot.blobKey = *key;
+    Store::Added added = Store::Added::added;
     try {
-        if (!m_store.addScreenshot(c.member.id, shot))
-            m_blobs.remove(*key); // the same upload won a race meanwhile
+        added = m_store.addScreenshot(c.member.id, shot, {m_options.screenshotsPerMinute, m_options.screenshotsPerDay});
     } catch (...) {
         m_blobs.remove(*key);
         throw;
     }
+    if (added != Store::Added::added)
+        m_blobs.remove(*key); // over the limit, or the same upload won a race meanwhile
+    if (added == Store::Added::limited)
+        return fail(429, QStringLiteral("Too many screenshots in a short time; this one was not kept."));
     const auto stored = m_store.screenshotByClientId(c.member.id, clientId);
     return {200, ApiJson::ok({{QStringLiteral("screenshot"),
                                QJsonObject{{QStringLiteral("id"), stored ? double(stored->id) : 0.0}}}})};

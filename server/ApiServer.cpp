@@ -2,14 +2,15 @@
 
 #include "ApiJson.h"
 #include "BlobStore.h"
+#include "ClientAddress.h"
 #include "Credentials.h"
+#include "HttpRouter.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QtDebug>
 
-#include <httplib.h>
 
 namespace {
 
@@ -48,24 +49,40 @@ ApiServer::ApiServer(Store &store, BlobStore &blobs, Options options)
     : m_store(store)
     , m_blobs(blobs)
     , m_options(options)
-    , m_throttle([&store] { return store.now(); }, options.throttle)
-    , m_web(store, blobs, m_throttle, options.secureCookies)
+    , m_throttle(store.database(), [&store] { return store.now(); }, options.throttle)
+    , m_web(store, blobs, m_throttle, options.secureCookies, options.trustedProxies)
 {
+    HttpLoop::Options loop;
+    loop.workers = m_options.workers;
+    loop.connectionsPerAddress = m_options.connectionsPerAddress;
+    loop.requestTimeoutMs = m_options.requestTimeoutMs;
+    loop.idleTimeoutMs = m_options.idleTimeoutMs;
+    loop.bodyMax = size_t(m_options.uploadBodyMax);
+    loop.bodyLimit = [this](std::string_view path) {
+        return size_t(path == "/api/v1/screenshots/upload" ? m_options.uploadBodyMax : m_options.jsonBodyMax);
+    };
+    const QByteArray refusal = QJsonDocument(ApiJson::failure(QStringLiteral("Too many connections from this address.")))
+                                   .toJson(QJsonDocument::Compact);
+    loop.refusal = "HTTP/1.1 503 Service Unavailable\r\nContent-Type: application/json\r\nConnection: close\r\n"
+                   "Content-Length: "
+        + std::to_string(refusal.size()) + "\r\n\r\n" + refusal.toStdString();
+    m_router = std::make_unique<HttpRouter>();
+    m_loop = std::make_unique<HttpLoop>(
+        loop,
+        [this](HttpLoop::Exchange &ex) {
+            m_router->answer(ex);
+            m_store.database().finishStatements();
+        },
+        [this](const std::string &peer) { return m_options.trustedProxies.contains(QString::fromStdString(peer)); });
     if (!m_options.tlsCertificate.isEmpty() && !m_options.tlsKey.isEmpty())
-        m_server = std::make_unique<httplib::SSLServer>(QFile::encodeName(m_options.tlsCertificate).constData(),
-                                                        QFile::encodeName(m_options.tlsKey).constData());
-    else
-        m_server = std::make_unique<httplib::Server>();
-    httplib::Server &svr = *m_server;
-    svr.set_tcp_nodelay(true);
-    svr.set_read_timeout(20, 0);
-    svr.set_write_timeout(20, 0);
-    // An idle kept-alive connection holds a worker, and stopping waits for
-    // it, so it is closed after two seconds.
-    svr.set_keep_alive_timeout(2);
+        m_valid = m_loop->useTls(QFile::encodeName(m_options.tlsCertificate).toStdString(),
+                                 QFile::encodeName(m_options.tlsKey).toStdString());
+    httplib::Server &svr = *m_router;
+    // The loop has the whole request before the router sees it; these are
+    // the router's own checks of what it reads.
     svr.set_payload_max_length(size_t(m_options.uploadBodyMax));
-    const int workers = m_options.workers;
-    svr.new_task_queue = [workers] { return new httplib::ThreadPool(size_t(workers)); };
+    svr.set_keep_alive_timeout(m_options.idleTimeoutMs / 1000);
+    svr.set_keep_alive_max_count(1000000);
 
     // Refused before the body is read: chunked bodies (their size is not
     // known up front, and httplib's limit does not apply to them) and bodies
@@ -124,7 +141,7 @@ ApiServer::ApiServer(Store &store, BlobStore &blobs, Options options)
     route("POST", "activity/logs", Access::member, Body::json, [this](Call &c) { return activity(c); });
     route("POST", "usage/logs", Access::member, Body::json, [this](Call &c) { return usage(c); });
     route("POST", "screenshots/upload", Access::member, Body::multipart, [this](Call &c) { return upload(c); });
-    m_web.install(svr);
+    m_web.install(*m_router);
 }
 
 ApiServer::~ApiServer()
@@ -134,27 +151,24 @@ ApiServer::~ApiServer()
 
 bool ApiServer::isValid() const
 {
-    return m_server->is_valid();
+    return m_valid;
 }
 
 bool ApiServer::bind(const QString &host, int port)
 {
-    if (port == 0)
-        m_port = m_server->bind_to_any_port(host.toStdString());
-    else
-        m_port = m_server->bind_to_port(host.toStdString(), port) ? port : -1;
+    m_port = m_loop->bind(host.toStdString(), port);
     return m_port > 0;
 }
 
 void ApiServer::run()
 {
-    m_server->listen_after_bind();
+    m_loop->run();
 }
 
 void ApiServer::stop()
 {
-    if (m_server)
-        m_server->stop();
+    if (m_loop)
+        m_loop->stop();
 }
 
 void ApiServer::route(const char *method, const char *path, Access access, Body body, Handler handler)
@@ -164,9 +178,9 @@ void ApiServer::route(const char *method, const char *path, Access access, Body 
         handle(req, res, access, body, handler);
     };
     if (QByteArray(method) == "GET")
-        m_server->Get(pattern, fn);
+        m_router->Get(pattern, fn);
     else
-        m_server->Post(pattern, fn);
+        m_router->Post(pattern, fn);
 }
 
 void ApiServer::handle(const httplib::Request &req, httplib::Response &res, Access access, Body body,
@@ -205,7 +219,12 @@ void ApiServer::handle(const httplib::Request &req, httplib::Response &res, Acce
         send(res, handler(call));
     } catch (const StoreError &e) {
         qWarning().noquote() << "database error on" << fromStd(req.path) << ":" << e.what();
-        send(res, fail(503, QStringLiteral("The server cannot reach its database right now. Try again shortly.")));
+        const QString what = QString::fromUtf8(e.what());
+        if (what.contains(QLatin1String("disk is full"), Qt::CaseInsensitive)
+            || what.contains(QLatin1String("no space left"), Qt::CaseInsensitive))
+            send(res, fail(507, QStringLiteral("The server's disk is full, so nothing more can be stored. Try again later.")));
+        else
+            send(res, fail(503, QStringLiteral("The server cannot reach its database right now. Try again shortly.")));
     } catch (const std::exception &e) {
         qWarning().noquote() << "error on" << fromStd(req.path) << ":" << e.what();
         send(res, fail(500, QStringLiteral("Something went wrong on the server.")));
@@ -214,10 +233,7 @@ void ApiServer::handle(const httplib::Request &req, httplib::Response &res, Acce
 
 QString ApiServer::clientAddress(const httplib::Request &req) const
 {
-    // The peer address only: X-Forwarded-For is not trusted, since anyone can
-    // send it. Behind a reverse proxy all members share its address, which the
-    // per-address limit is sized for.
-    return fromStd(req.remote_addr);
+    return ::clientAddress(req.remote_addr, req.get_header_value("X-Forwarded-For"), m_options.trustedProxies);
 }
 
 // ---- sign-in, devices, projects, settings ----
@@ -230,25 +246,24 @@ ApiServer::Reply ApiServer::login(Call &c)
     if (!email || !password)
         return fail(422, QStringLiteral("Enter your e-mail and password."));
     const QString address = clientAddress(c.request);
-    if (const auto wait = m_throttle.blockedFor(*email, address)) {
+    const QString account = Credentials::emailKey(*email);
+    const SignInThrottle::Attempt attempt = m_throttle.attempt(account, address);
+    if (const auto wait = attempt.wait) {
         const qint64 minutes = std::max<qint64>(1, (*wait + 59999) / 60000);
         return fail(429, QStringLiteral("Too many sign-in attempts. Try again in %1 minute%2.")
                              .arg(minutes)
                              .arg(minutes == 1 ? QString() : QStringLiteral("s")));
     }
-    const auto member = m_store.memberByEmail(*email);
+    const auto member = m_store.memberByEmail(account);
     if (!member) {
         Credentials::dummyVerify(*password);
-        m_throttle.failed(*email, address);
         return fail(401, wrong);
     }
-    if (!Credentials::verifyPassword(*password, member->passwordHash)) {
-        m_throttle.failed(*email, address);
+    if (!Credentials::verifyPassword(*password, member->passwordHash))
         return fail(401, wrong);
-    }
+    m_throttle.succeeded(attempt, account, address);
     if (member->disabled)
         return fail(401, QStringLiteral("This account is disabled. Ask your workspace admin."));
-    m_throttle.succeeded(*email);
     if (Credentials::needsRehash(member->passwordHash))
         m_store.setPasswordHash(member->email, Credentials::hashPassword(*password), false);
     const QString token = m_store.createSession(member->id);
@@ -277,8 +292,10 @@ ApiServer::Reply ApiServer::registerDevice(Call &c)
     d.os = ApiJson::textOr(c.body.value(QStringLiteral("os")), 100);
     d.osVersion = ApiJson::textOr(c.body.value(QStringLiteral("os_version")), 100);
     d.appVersion = ApiJson::textOr(c.body.value(QStringLiteral("app_version")), 100);
-    const qint64 id = m_store.registerDevice(c.member.id, d, c.token);
-    const QJsonObject device{{QStringLiteral("id"), double(id)}, {QStringLiteral("device_uuid"), d.uuid}};
+    const auto id = m_store.registerDevice(c.member.id, d, c.token);
+    if (!id)
+        return fail(409, QStringLiteral("This device is registered to another member."));
+    const QJsonObject device{{QStringLiteral("id"), double(*id)}, {QStringLiteral("device_uuid"), d.uuid}};
     return {200, ApiJson::ok({{QStringLiteral("device"), device}})};
 }
 

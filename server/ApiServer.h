@@ -1,10 +1,12 @@
 #pragma once
 
+#include "HttpLoop.h"
 #include "SignInThrottle.h"
 #include "Store.h"
 #include "WebView.h"
 
 #include <QJsonObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -12,17 +14,18 @@
 #include <optional>
 
 namespace httplib {
-class Server;
 struct Request;
 struct Response;
 } // namespace httplib
 
 class BlobStore;
+class HttpRouter;
 
-// The workspace API under /api/v1/ (and the web pages under /web/) on
-// cpp-httplib. Every answer is JSON in
-// the client's envelope; 401 means only "no valid session". Handlers run on
-// httplib's worker threads, each with its own database connection.
+// The workspace API under /api/v1/ (and the web pages under /web/): the
+// HttpLoop holds the connections, cpp-httplib's router parses and routes each
+// whole request. Every answer is JSON in the client's envelope; 401 means
+// only "no valid session". Handlers run on the loop's worker threads, each
+// with its own database connection.
 class ApiServer {
 public:
     struct Options {
@@ -33,7 +36,12 @@ public:
         // more than this is a fault or abuse, and disk is what it costs.
         int screenshotsPerMinute = 6;
         int screenshotsPerDay = 2000;
-        int workers = 8;
+        int workers = 4;
+        int connectionsPerAddress = 64;
+        int requestTimeoutMs = 30000;   // headers and body of one request
+        int idleTimeoutMs = 120000;     // a kept-alive connection between requests
+        // Reverse proxies whose X-Forwarded-For names the client.
+        QSet<QString> trustedProxies;
         // PEM files; both set: serve HTTPS instead of HTTP.
         QString tlsCertificate, tlsKey;
         // The web session cookie only over HTTPS (TLS here or at a proxy).
@@ -97,6 +105,8 @@ private:
     Options m_options;
     SignInThrottle m_throttle;
     WebView m_web;
-    std::unique_ptr<httplib::Server> m_server;
+    std::unique_ptr<HttpRouter> m_router;
+    std::unique_ptr<HttpLoop> m_loop;
+    bool m_valid = true;
     int m_port = -1;
 };

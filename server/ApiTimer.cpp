@@ -88,9 +88,8 @@ ApiServer::Reply ApiServer::stopEntry(Call &c)
 ApiServer::Reply ApiServer::heartbeat(Call &c)
 {
     // The server's own clock marks the heartbeat: the client's may be off.
-    const auto device = m_store.knownDevice(ApiJson::id(c.body.value(QStringLiteral("device_id"))));
-    m_store.heartbeat(c.member.id, device, m_store.now());
-    return {200, ApiJson::ok({{QStringLiteral("is_running"), bool(m_store.openEntry(c.member.id))}})};
+    const bool running = m_store.heartbeat(c.member.id, ApiJson::id(c.body.value(QStringLiteral("device_id"))), m_store.now());
+    return {200, ApiJson::ok({{QStringLiteral("is_running"), running}})};
 }
 
 ApiServer::Reply ApiServer::dashboard(Call &c)

@@ -1,5 +1,7 @@
 #include "Calendar.h"
 
+#include "WireTime.h"
+
 #include <QDateTime>
 #include <QRegularExpression>
 
@@ -69,19 +71,12 @@ std::optional<qint64> parseISO(const QString &text)
 
 std::optional<qint64> parseStamp(const QString &text)
 {
-    static const QRegularExpression form(QStringLiteral(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}$)"));
-    if (!form.match(text).hasMatch())
-        return std::nullopt;
-    const QDate date = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
-    const QTime time = QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss"));
-    if (!date.isValid() || !time.isValid())
-        return std::nullopt;
-    return QDateTime(date, time, QTimeZone::utc()).toMSecsSinceEpoch();
+    return WireTime::parseStamp(text);
 }
 
 QString iso(qint64 instant)
 {
-    return QDateTime::fromMSecsSinceEpoch(instant, QTimeZone::utc()).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
+    return WireTime::iso(instant);
 }
 
 } // namespace Calendar

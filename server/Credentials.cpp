@@ -113,4 +113,9 @@ QString randomPassword()
     return out;
 }
 
+QString emailKey(const QString &email)
+{
+    return email.normalized(QString::NormalizationForm_KC).trimmed().toLower();
+}
+
 } // namespace Credentials

@@ -25,6 +25,11 @@ bool needsRehash(const QString &hash);
 // not tell which e-mail addresses exist.
 void dummyVerify(const QString &password);
 
+// The one form of an e-mail address for looking up its member and for
+// counting sign-in attempts: compatibility-normalised (NFKC), trimmed of
+// every kind of white space, lower-case.
+QString emailKey(const QString &email);
+
 // "zs_" followed by 43 base64url characters.
 QString newToken();
 // Lower-case hex SHA-256 of the token's text.

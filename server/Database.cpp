@@ -3,6 +3,7 @@
 #include "Schema.h"
 
 #include <QFile>
+#include <QHash>
 #include <QFileInfo>
 #include <QDir>
 #include <QSqlError>
@@ -21,11 +22,14 @@ std::atomic<quint64> s_nextId{1};
 std::mutex s_liveLock;
 std::set<quint64> s_live;
 
-// The connections this thread opened, removed when the thread ends.
+// The connections this thread opened, removed when the thread ends, and the
+// statements prepared on them.
 struct ThreadConnections {
     std::map<quint64, QString> names;
+    std::map<quint64, QHash<QString, QSqlQuery>> statements;
     ~ThreadConnections()
     {
+        statements.clear();
         for (const auto &[id, name] : names) {
             std::lock_guard lock(s_liveLock);
             if (s_live.count(id))
@@ -82,6 +86,7 @@ Database::~Database()
     }
     // Connections of other threads stay registered until their thread ends;
     // this thread's one goes now.
+    t_connections.statements.erase(m_id);
     auto it = t_connections.names.find(m_id);
     if (it != t_connections.names.end()) {
         QSqlDatabase::removeDatabase(it->second);
@@ -105,6 +110,7 @@ QSqlDatabase Database::connection()
         QSqlDatabase db = QSqlDatabase::database(it->second, false);
         if (db.isOpen())
             return db;
+        t_connections.statements.erase(m_id); // prepared on the lost connection
         if (!db.open())
             throw StoreError(errorText(db.lastError()).toStdString());
         return db;
@@ -138,6 +144,10 @@ QSqlDatabase Database::connection()
         q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
         q.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
         q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        // The write-ahead log is checkpointed at about 1 MB and cut back to
+        // that size, so it needs little room on a disk that fills up.
+        q.exec(QStringLiteral("PRAGMA wal_autocheckpoint=256"));
+        q.exec(QStringLiteral("PRAGMA journal_size_limit=1048576"));
         QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     } else {
         // "relation already exists, skipping" and the like are not news.
@@ -149,32 +159,74 @@ QSqlDatabase Database::connection()
 QSqlQuery Database::run(const QString &sql, const QVariantList &values)
 {
     QSqlDatabase db = connection();
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
     // PostgreSQL prepares only queries and DML, so statements without values
     // (DDL, BEGIN, COMMIT) run directly.
     if (values.isEmpty()) {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
         if (!q.exec(sql)) {
             const QString text = errorText(q.lastError());
             throw StoreError(text.toStdString());
         }
         return q;
     }
-    if (!q.prepare(sql))
-        throw StoreError(errorText(q.lastError()).toStdString());
-    for (const QVariant &v : values) {
+    QHash<QString, QSqlQuery> &kept = t_connections.statements[m_id];
+    auto it = kept.find(sql);
+    if (it == kept.end()) {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.prepare(sql))
+            throw StoreError(errorText(q.lastError()).toStdString());
+        if (kept.size() > 200)
+            kept.clear();
+        it = kept.insert(sql, q);
+    }
+    QSqlQuery &q = *it;
+    if (q.isActive())
+        q.finish();
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant &v = values.at(i);
         // A null QString inside a value means empty text; SQL NULL is asked
         // for with a null QVariant.
         if (!v.isNull() && v.typeId() == QMetaType::QString && v.toString().isNull())
-            q.addBindValue(QStringLiteral(""));
+            q.bindValue(i, QStringLiteral(""));
         else
-            q.addBindValue(v);
+            q.bindValue(i, v);
     }
     if (!q.exec()) {
         const QString text = errorText(q.lastError());
+        // Prepared anew next time: the connection under it may have been
+        // replaced.
+        kept.erase(it);
         throw StoreError(text.toStdString());
     }
     return q;
+}
+
+void Database::finishStatements()
+{
+    auto it = t_connections.statements.find(m_id);
+    if (it == t_connections.statements.end())
+        return;
+    for (QSqlQuery &q : it->second) {
+        if (q.isActive())
+            q.finish();
+    }
+}
+
+QSqlQuery Database::writeOne(const QString &sql, const QVariantList &values)
+{
+    std::unique_lock<std::mutex> lock(m_writeLock, std::defer_lock);
+    if (m_backend == Backend::sqlite)
+        lock.lock();
+    finishStatements();
+    return run(sql, values);
+}
+
+void Database::serialise(qint64 key)
+{
+    if (m_backend == Backend::postgresql)
+        run(QStringLiteral("SELECT pg_advisory_xact_lock(?)"), {key});
 }
 
 void Database::write(const std::function<void()> &work)
@@ -182,12 +234,17 @@ void Database::write(const std::function<void()> &work)
     std::unique_lock<std::mutex> lock(m_writeLock, std::defer_lock);
     if (m_backend == Backend::sqlite)
         lock.lock();
+    // A kept statement with rows not yet read holds SQLite's read snapshot,
+    // and a write from an old snapshot is refused ("database is locked").
+    finishStatements();
     run(m_backend == Backend::sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
     try {
         work();
+        finishStatements();
         run(QStringLiteral("COMMIT"));
     } catch (...) {
         try {
+            finishStatements();
             run(QStringLiteral("ROLLBACK"));
         } catch (const StoreError &) {
             // The connection is gone; the server rolled back on its own.

@@ -46,9 +46,23 @@ public:
     // write transactions are serialised here and begin IMMEDIATE.
     void write(const std::function<void()> &work);
 
+    // One writing statement without a transaction of its own. On SQLite it
+    // queues behind this process's write transactions instead of polling
+    // SQLite's lock.
+    QSqlQuery writeOne(const QString &sql, const QVariantList &values);
+
+    // Inside write(): makes other write transactions that name the same
+    // key wait until this one ends, in every process (PostgreSQL's advisory
+    // lock; SQLite's write transactions are one at a time already).
+    void serialise(qint64 key);
+
     // Prepares and runs one statement with positional `?` values. Throws
-    // StoreError with the driver's text on failure.
+    // StoreError with the driver's text on failure. Statements with values
+    // are prepared once per connection and kept.
     QSqlQuery run(const QString &sql, const QVariantList &values = {});
+    // Ends the result sets of this thread's kept statements, so none holds a
+    // read snapshot between requests.
+    void finishStatements();
 
 private:
     void applyDDL(const QString &sql);

@@ -114,6 +114,28 @@ QList<QStringList> migrations()
             QStringLiteral("CREATE INDEX screenshots_member_at ON screenshots(member_id, captured_at)"),
             QStringLiteral("CREATE TABLE settings (key TEXT PRIMARY KEY, value TEXT NOT NULL)"),
         },
+        // 2: entries with an implausible start or stop are kept apart for
+        // review (and may stay open beside the member's running one); sign-in
+        // attempts and the addresses members signed in from, shared by every
+        // server process.
+        {
+            QStringLiteral("ALTER TABLE time_entries ADD COLUMN implausible INTEGER NOT NULL DEFAULT 0"),
+            QStringLiteral("DROP INDEX time_entries_one_open"),
+            QStringLiteral("CREATE UNIQUE INDEX time_entries_one_open ON time_entries(member_id)"
+                           " WHERE stopped_at IS NULL AND implausible = 0"),
+            QStringLiteral("CREATE TABLE sign_in_attempts ("
+                           " id {pk},"
+                           " account TEXT NOT NULL,"
+                           " address TEXT NOT NULL,"
+                           " at BIGINT NOT NULL)"),
+            QStringLiteral("CREATE INDEX sign_in_attempts_account ON sign_in_attempts(account, at)"),
+            QStringLiteral("CREATE INDEX sign_in_attempts_address ON sign_in_attempts(address, at)"),
+            QStringLiteral("CREATE TABLE sign_in_known ("
+                           " account TEXT NOT NULL,"
+                           " address TEXT NOT NULL,"
+                           " at BIGINT NOT NULL,"
+                           " PRIMARY KEY (account, address))"),
+        },
     };
 }
 

@@ -1,55 +1,72 @@
 #include "SignInThrottle.h"
 
-SignInThrottle::SignInThrottle(Clock clock, Limits limits)
-    : m_clock(std::move(clock))
+#include "Database.h"
+
+#include <QCryptographicHash>
+#include <QtEndian>
+
+SignInThrottle::SignInThrottle(Database &db, Clock clock, Limits limits)
+    : m_db(db)
+    , m_clock(std::move(clock))
     , m_limits(limits)
 {
 }
 
-std::optional<qint64> SignInThrottle::wait(QList<qint64> &times, int limit, qint64 now) const
+std::optional<qint64> SignInThrottle::wait(const QString &where, const QVariantList &values, int limit, qint64 now)
 {
-    while (!times.isEmpty() && now - times.first() >= m_limits.windowMs)
-        times.removeFirst();
-    if (times.size() < limit)
+    // The limit-th newest attempt in the window: the wait ends when it
+    // leaves the window.
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT at FROM sign_in_attempts WHERE %1 AND at > ?"
+                                          " ORDER BY at DESC LIMIT 1 OFFSET %2")
+                               .arg(where)
+                               .arg(limit - 1),
+                           QVariantList(values) << now - m_limits.windowMs);
+    if (!q.next())
         return std::nullopt;
-    return times.at(times.size() - limit) + m_limits.windowMs - now;
+    return std::max<qint64>(1, q.value(0).toLongLong() + m_limits.windowMs - now);
 }
 
-std::optional<qint64> SignInThrottle::blockedFor(const QString &email, const QString &address)
+SignInThrottle::Attempt SignInThrottle::attempt(const QString &account, const QString &address)
 {
-    std::lock_guard lock(m_mutex);
-    const qint64 now = m_clock();
-    std::optional<qint64> result;
-    if (auto it = m_accounts.find(email.toLower()); it != m_accounts.end())
-        result = wait(*it, m_limits.perAccount, now);
-    if (auto it = m_addresses.find(address); it != m_addresses.end()) {
-        if (auto w = wait(*it, m_limits.perAddress, now); w && (!result || *w > *result))
-            result = w;
-    }
+    Attempt result;
+    m_db.write([&] {
+        // One account's attempts are counted one at a time across processes.
+        const QByteArray digest = QCryptographicHash::hash(account.toUtf8(), QCryptographicHash::Sha256);
+        m_db.serialise(qFromBigEndian<qint64>(digest.constData()));
+        const qint64 now = m_clock();
+        QSqlQuery known = m_db.run(QStringLiteral("SELECT at FROM sign_in_known WHERE account = ? AND address = ? AND at > ?"),
+                                   {account, address, now - m_limits.knownMs});
+        const bool isKnown = known.next();
+        known.finish();
+        if (isKnown) {
+            result.wait = wait(QStringLiteral("account = ? AND address = ?"), {account, address}, m_limits.perAccount, now);
+        } else {
+            result.wait = wait(QStringLiteral("account = ?"), {account}, m_limits.perAccount, now);
+            const auto byAddress = wait(QStringLiteral("address = ?"), {address}, m_limits.perAddress, now);
+            if (byAddress && (!result.wait || *byAddress > *result.wait))
+                result.wait = byAddress;
+        }
+        if (result.wait)
+            return;
+        QSqlQuery q = m_db.run(QStringLiteral("INSERT INTO sign_in_attempts (account, address, at) VALUES (?, ?, ?) RETURNING id"),
+                               {account, address, now});
+        q.next();
+        result.id = q.value(0).toLongLong();
+        q.finish();
+        // Now and then, attempts that left the window go.
+        if (result.id % 64 == 0)
+            m_db.run(QStringLiteral("DELETE FROM sign_in_attempts WHERE at <= ?"), {now - m_limits.windowMs});
+    });
     return result;
 }
 
-void SignInThrottle::failed(const QString &email, const QString &address)
+void SignInThrottle::succeeded(const Attempt &attempt, const QString &account, const QString &address)
 {
-    std::lock_guard lock(m_mutex);
-    const qint64 now = m_clock();
-    // Only as many failures as the limit are kept, so memory stays bounded
-    // whatever a caller sends.
-    auto add = [&](QList<qint64> &times, int limit) {
-        times.append(now);
-        while (times.size() > limit)
-            times.removeFirst();
-    };
-    add(m_accounts[email.toLower()], m_limits.perAccount);
-    add(m_addresses[address], m_limits.perAddress);
-    if (m_accounts.size() > 100000)
-        m_accounts.clear();
-    if (m_addresses.size() > 100000)
-        m_addresses.clear();
-}
-
-void SignInThrottle::succeeded(const QString &email)
-{
-    std::lock_guard lock(m_mutex);
-    m_accounts.remove(email.toLower());
+    m_db.write([&] {
+        m_db.run(QStringLiteral("DELETE FROM sign_in_attempts WHERE id = ? OR (account = ? AND address = ?)"),
+                 {attempt.id, account, address});
+        m_db.run(QStringLiteral("INSERT INTO sign_in_known (account, address, at) VALUES (?, ?, ?)"
+                                " ON CONFLICT (account, address) DO UPDATE SET at = excluded.at"),
+                 {account, address, m_clock()});
+    });
 }

@@ -71,7 +71,7 @@ qint64 Store::addMember(const QString &email, const QString &name, const QString
             throw StoreError(QStringLiteral("a member with the e-mail %1 exists already").arg(email).toStdString());
         QSqlQuery q = m_db.run(QStringLiteral("INSERT INTO members (email, name, role, password_hash, time_zone, created_at)"
                                               " VALUES (?, ?, ?, ?, ?, ?) RETURNING id"),
-                               {email.trimmed().toLower(), name, role, passwordHash, timeZone, now()});
+                               {Credentials::emailKey(email), name, role, passwordHash, timeZone, now()});
         q.next();
         id = q.value(0).toLongLong();
     });
@@ -81,7 +81,7 @@ qint64 Store::addMember(const QString &email, const QString &name, const QString
 std::optional<Store::Member> Store::memberByEmail(const QString &email)
 {
     QSqlQuery q = m_db.run(QStringLiteral("SELECT %1 FROM members WHERE email = ?").arg(memberColumns),
-                           {email.trimmed().toLower()});
+                           {Credentials::emailKey(email)});
     if (!q.next())
         return std::nullopt;
     return readMember(q);
@@ -142,7 +142,7 @@ bool Store::setPasswordHash(const QString &email, const QString &hash, bool endS
 bool Store::setTimeZone(const QString &email, const QString &zone)
 {
     QSqlQuery q = m_db.run(QStringLiteral("UPDATE members SET time_zone = ? WHERE email = ?"),
-                           {zone, email.trimmed().toLower()});
+                           {zone, Credentials::emailKey(email)});
     return q.numRowsAffected() > 0;
 }
 
@@ -277,32 +277,36 @@ QList<Store::Project> Store::projectsFor(qint64 memberId)
 
 // ---- devices ----
 
-qint64 Store::registerDevice(qint64 memberId, const Device &d, const QString &token)
+std::optional<qint64> Store::registerDevice(qint64 memberId, const Device &d, const QString &token)
 {
-    qint64 id = 0;
+    std::optional<qint64> id;
     const qint64 t = now();
     m_db.write([&] {
+        // Only the member who registered a device may describe it again.
         m_db.run(QStringLiteral("INSERT INTO devices (device_uuid, name, hostname, os, os_version, app_version,"
                                 " first_member_id, created_at, last_seen_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"
                                 " ON CONFLICT (device_uuid) DO UPDATE SET name = excluded.name,"
                                 " hostname = excluded.hostname, os = excluded.os, os_version = excluded.os_version,"
-                                " app_version = excluded.app_version, last_seen_at = excluded.last_seen_at"),
+                                " app_version = excluded.app_version, last_seen_at = excluded.last_seen_at"
+                                " WHERE devices.first_member_id = excluded.first_member_id"),
                  {d.uuid, d.name, d.hostname, d.os, d.osVersion, d.appVersion, memberId, t, t});
-        QSqlQuery q = m_db.run(QStringLiteral("SELECT id FROM devices WHERE device_uuid = ?"), {d.uuid});
-        q.next();
+        QSqlQuery q = m_db.run(QStringLiteral("SELECT id FROM devices WHERE device_uuid = ? AND first_member_id = ?"),
+                               {d.uuid, memberId});
+        if (!q.next())
+            return;
         id = q.value(0).toLongLong();
         q.finish();
         m_db.run(QStringLiteral("UPDATE sessions SET device_id = ? WHERE token_hash = ?"),
-                 {id, Credentials::tokenDigest(token)});
+                 {*id, Credentials::tokenDigest(token)});
     });
     return id;
 }
 
-std::optional<qint64> Store::knownDevice(std::optional<qint64> id)
+std::optional<qint64> Store::ownDevice(qint64 memberId, std::optional<qint64> id)
 {
     if (!id)
         return std::nullopt;
-    QSqlQuery q = m_db.run(QStringLiteral("SELECT id FROM devices WHERE id = ?"), {*id});
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT id FROM devices WHERE id = ? AND first_member_id = ?"), {*id, memberId});
     return q.next() ? id : std::nullopt;
 }
 
@@ -339,7 +343,7 @@ std::optional<Store::Entry> Store::findEntry(const QString &where, const QVarian
 
 std::optional<Store::Entry> Store::openEntry(qint64 memberId)
 {
-    return findEntry(QStringLiteral("member_id = ? AND stopped_at IS NULL"), {memberId});
+    return findEntry(QStringLiteral("member_id = ? AND stopped_at IS NULL AND implausible = 0"), {memberId});
 }
 
 std::optional<Store::Entry> Store::entry(qint64 id)
@@ -394,6 +398,13 @@ Store::Entry Store::start(qint64 memberId, const StartRequest &r)
         QVariant projectId, taskId;
         bool flagged = false;
         resolveRefs(memberId, r, projectId, taskId, flagged);
+        // A start far from now is kept for review, open on its own: it closes
+        // nothing and counts in no total.
+        const bool implausible = !plausible(memberId, r.startedAt);
+        if (implausible)
+            qInfo().noquote() << QStringLiteral("time entry of member %1 kept for review: its start %2 is implausible")
+                                     .arg(memberId)
+                                     .arg(r.startedAt);
         if (flagged)
             qInfo().noquote() << QStringLiteral("time entry of member %1 flagged for review: project %2, task %3")
                                      .arg(memberId)
@@ -404,7 +415,7 @@ Store::Entry Store::start(qint64 memberId, const StartRequest &r)
         // (sent late from another device) is stored closed where that begins.
         QVariant stoppedAt(QMetaType::fromType<qint64>());
         QVariant reason(QMetaType::fromType<QString>());
-        if (auto open = openEntry(memberId)) {
+        if (auto open = implausible ? std::nullopt : openEntry(memberId)) {
             if (r.startedAt < open->startedAt) {
                 stoppedAt = open->startedAt;
                 reason = QStringLiteral("superseded");
@@ -416,11 +427,11 @@ Store::Entry Store::start(qint64 memberId, const StartRequest &r)
         QSqlQuery q = m_db.run(
             QStringLiteral("INSERT INTO time_entries (member_id, client_session_id, project_id, task_id, project_ref,"
                            " task_ref, flagged, device_id, entry_type, is_private, started_at, stopped_at, stop_reason,"
-                           " clock_skew_ms, created_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+                           " clock_skew_ms, created_at, implausible) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
                            " RETURNING id"),
             {memberId, r.sessionId, projectId, taskId, nullableText(r.project.text), nullableText(r.task.text),
-             flagged ? 1 : 0, nullable(knownDevice(r.deviceId)), r.type, r.isPrivate ? 1 : 0, r.startedAt, stoppedAt,
-             reason, nullable(r.clockSkewMs), now()});
+             flagged ? 1 : 0, nullable(ownDevice(memberId, r.deviceId)), r.type, r.isPrivate ? 1 : 0, r.startedAt, stoppedAt,
+             reason, nullable(r.clockSkewMs), now(), implausible ? 1 : 0});
         q.next();
         const qint64 id = q.value(0).toLongLong();
         q.finish();
@@ -448,8 +459,16 @@ std::optional<Store::Entry> Store::stop(qint64 memberId, const StopRequest &r)
         // stop time when it arrives.
         const bool earlierThanSuperseded = e->stopReason == QLatin1String("superseded") && e->stoppedAt && at < *e->stoppedAt;
         if (open || earlierThanSuperseded) {
-            m_db.run(QStringLiteral("UPDATE time_entries SET stopped_at = ?, stop_reason = ? WHERE id = ?"),
-                     {at, r.reason, e->id});
+            // A stop far from now closes its entry but takes it out of the
+            // totals, for review.
+            const bool implausible = !plausible(memberId, at);
+            if (implausible)
+                qInfo().noquote() << QStringLiteral("time entry %1 kept for review: its stop %2 is implausible")
+                                         .arg(e->id)
+                                         .arg(at);
+            m_db.run(QStringLiteral("UPDATE time_entries SET stopped_at = ?, stop_reason = ?,"
+                                    " implausible = CASE WHEN ? = 1 THEN 1 ELSE implausible END WHERE id = ?"),
+                     {at, r.reason, implausible ? 1 : 0, e->id});
             e = entry(e->id);
         }
         result = e;
@@ -466,7 +485,7 @@ QList<Store::Entry> Store::entriesBetween(qint64 memberId, qint64 from, qint64 t
     QSqlQuery q = m_db.run(QStringLiteral("SELECT %1, p.name, t.name FROM time_entries e"
                                           " LEFT JOIN projects p ON p.id = e.project_id"
                                           " LEFT JOIN tasks t ON t.id = e.task_id"
-                                          " WHERE e.member_id = ? AND e.started_at < ?"
+                                          " WHERE e.member_id = ? AND e.implausible = 0 AND e.started_at < ?"
                                           " AND (e.stopped_at IS NULL OR e.stopped_at > ?) ORDER BY e.started_at")
                                .arg(columns.join(QStringLiteral(", "))),
                            {memberId, to, from});
@@ -483,6 +502,7 @@ QList<Store::Entry> Store::closedEntries(qint64 memberId, qint64 from, qint64 to
 {
     QList<Entry> out;
     QSqlQuery q = m_db.run(QStringLiteral("SELECT %1 FROM time_entries WHERE member_id = ? AND stopped_at IS NOT NULL"
+                                          " AND implausible = 0"
                                           " AND started_at < ? AND stopped_at > ? ORDER BY started_at")
                                .arg(entryColumns),
                            {memberId, to, from});
@@ -491,14 +511,26 @@ QList<Store::Entry> Store::closedEntries(qint64 memberId, qint64 from, qint64 to
     return out;
 }
 
-void Store::heartbeat(qint64 memberId, std::optional<qint64> deviceId, qint64 at)
+bool Store::heartbeat(qint64 memberId, std::optional<qint64> deviceId, qint64 at)
 {
-    m_db.write([&] {
-        m_db.run(QStringLiteral("UPDATE time_entries SET last_heartbeat_at = ? WHERE member_id = ? AND stopped_at IS NULL"),
-                 {at, memberId});
-        if (deviceId)
-            m_db.run(QStringLiteral("UPDATE devices SET last_seen_at = ? WHERE id = ?"), {now(), *deviceId});
-    });
+    // One statement each, no transaction of their own.
+    QSqlQuery q = m_db.writeOne(QStringLiteral("UPDATE time_entries SET last_heartbeat_at = ? WHERE member_id = ?"
+                                               " AND stopped_at IS NULL AND implausible = 0 RETURNING id"),
+                                {at, memberId});
+    const bool running = q.next();
+    q.finish();
+    if (deviceId)
+        m_db.writeOne(QStringLiteral("UPDATE devices SET last_seen_at = ? WHERE id = ? AND first_member_id = ?"),
+                 {now(), *deviceId, memberId});
+    return running;
+}
+
+bool Store::plausible(qint64 memberId, qint64 at)
+{
+    constexpr qint64 day = 24 * 3600 * 1000;
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT created_at FROM members WHERE id = ?"), {memberId});
+    const qint64 since = q.next() ? std::min(q.value(0).toLongLong(), now()) : now();
+    return at >= since - day && at <= now() + day;
 }
 
 // ---- reports ----
@@ -512,7 +544,7 @@ int Store::addActivity(qint64 memberId, const QList<ActivitySample> &samples)
                 QStringLiteral("INSERT INTO activity_logs (member_id, client_id, device_id, time_entry_id, mouse_clicks,"
                                " keystrokes, activity_percentage, tracked_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"
                                " ON CONFLICT (member_id, client_id) DO NOTHING"),
-                {memberId, s.clientId, nullable(knownDevice(s.deviceId)), nullable(ownEntry(memberId, s.entryId)),
+                {memberId, s.clientId, nullable(ownDevice(memberId, s.deviceId)), nullable(ownEntry(memberId, s.entryId)),
                  s.mouseClicks, s.keystrokes, s.percentage, s.trackedAt});
             added += q.numRowsAffected() > 0 ? 1 : 0;
         }
@@ -529,7 +561,7 @@ int Store::addUsage(qint64 memberId, const QList<UsageRecord> &records)
                 QStringLiteral("INSERT INTO usage_logs (member_id, client_id, device_id, app_name, url, domain,"
                                " started_at, ended_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"
                                " ON CONFLICT (member_id, client_id) DO NOTHING"),
-                {memberId, u.clientId, nullable(knownDevice(u.deviceId)), u.appName, nullableText(u.url),
+                {memberId, u.clientId, nullable(ownDevice(memberId, u.deviceId)), u.appName, nullableText(u.url),
                  nullableText(u.domain), u.startedAt, u.endedAt});
             added += q.numRowsAffected() > 0 ? 1 : 0;
         }
@@ -641,19 +673,30 @@ int Store::screenshotsSince(qint64 memberId, qint64 since)
     return q.next() ? q.value(0).toInt() : 0;
 }
 
-bool Store::addScreenshot(qint64 memberId, const Screenshot &s)
+Store::Added Store::addScreenshot(qint64 memberId, const Screenshot &s, const ScreenshotLimits &limits)
 {
-    bool added = false;
+    Added result = Added::duplicate;
     m_db.write([&] {
+        // Counted and stored in one transaction, with the member's uploads
+        // taken one at a time, so parallel uploads (from any process) cannot
+        // all pass the count.
+        m_db.serialise(memberId);
+        const qint64 t = now();
+        if (screenshotsSince(memberId, t - 60 * 1000) >= limits.perMinute
+            || screenshotsSince(memberId, t - 24 * 3600 * 1000) >= limits.perDay) {
+            result = Added::limited;
+            return;
+        }
         QSqlQuery q = m_db.run(
             QStringLiteral("INSERT INTO screenshots (member_id, client_id, device_id, time_entry_id, captured_at,"
                            " visual_hash, blob_key, size_bytes, created_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"
                            " ON CONFLICT (member_id, client_id) DO NOTHING"),
-            {memberId, s.clientId, nullable(knownDevice(s.deviceId)), nullable(ownEntry(memberId, s.entryId)),
-             s.capturedAt, s.visualHash, s.blobKey, s.size, now()});
-        added = q.numRowsAffected() > 0;
+            {memberId, s.clientId, nullable(ownDevice(memberId, s.deviceId)), nullable(ownEntry(memberId, s.entryId)),
+             s.capturedAt, s.visualHash, s.blobKey, s.size, t});
+        if (q.numRowsAffected() > 0)
+            result = Added::added;
     });
-    return added;
+    return result;
 }
 
 // ---- settings ----

@@ -10,6 +10,12 @@
 
 class BlobStore;
 
+// Uploads a member may make in a minute and in a day.
+struct ScreenshotLimits {
+    int perMinute = 6;
+    int perDay = 2000;
+};
+
 // Everything the server keeps, as operations on one Database. Every write is
 // one transaction; callers never see a half-stored request. Throws StoreError
 // when the database fails.
@@ -151,9 +157,11 @@ public:
     QList<Project> projectsFor(qint64 memberId);
 
     // ---- devices ----
-    // The same id for the same UUID, whoever registers it.
-    qint64 registerDevice(qint64 memberId, const Device &device, const QString &token);
-    std::optional<qint64> knownDevice(std::optional<qint64> id);
+    // The same id for the same UUID from the same member; nothing when the
+    // UUID is another member's device (which stays as it was).
+    std::optional<qint64> registerDevice(qint64 memberId, const Device &device, const QString &token);
+    // The id if the device is the member's.
+    std::optional<qint64> ownDevice(qint64 memberId, std::optional<qint64> id);
 
     // ---- time entries ----
     // The entry of the session: the existing one on a repeat, else a new open
@@ -170,7 +178,12 @@ public:
     QList<Entry> entriesBetween(qint64 memberId, qint64 from, qint64 to);
     // Closed entries of the member that overlap [from, to).
     QList<Entry> closedEntries(qint64 memberId, qint64 from, qint64 to);
-    void heartbeat(qint64 memberId, std::optional<qint64> deviceId, qint64 at);
+    // Marks the open entry; true when there is one.
+    bool heartbeat(qint64 memberId, std::optional<qint64> deviceId, qint64 at);
+    // False for an instant far from now: more than a day ahead, or more
+    // than a day before the member existed. Entries with such a start or stop
+    // are kept for review, out of every total.
+    bool plausible(qint64 memberId, qint64 at);
     // The id if the entry is the member's.
     std::optional<qint64> ownEntry(qint64 memberId, std::optional<qint64> id);
 
@@ -180,8 +193,11 @@ public:
     int addUsage(qint64 memberId, const QList<UsageRecord> &records);
     QList<ActivitySample> activity(qint64 memberId, qint64 from, qint64 to);
     std::optional<Screenshot> screenshotByClientId(qint64 memberId, const QString &clientId);
-    // False when a screenshot with that client id exists already.
-    bool addScreenshot(qint64 memberId, const Screenshot &shot);
+    using ScreenshotLimits = ::ScreenshotLimits;
+    enum class Added { added, duplicate, limited };
+    // `duplicate` when a screenshot with that client id exists already;
+    // `limited` when the member has uploaded as many as the limits allow.
+    Added addScreenshot(qint64 memberId, const Screenshot &shot, const ScreenshotLimits &limits = {});
     QList<Screenshot> screenshots(qint64 memberId);
     QList<Screenshot> screenshots(qint64 memberId, qint64 from, qint64 to);
     std::optional<Screenshot> screenshot(qint64 id);

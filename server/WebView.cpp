@@ -4,6 +4,7 @@
 #include "Calendar.h"
 #include "Credentials.h"
 #include "Durations.h"
+#include "ClientAddress.h"
 #include "SignInThrottle.h"
 #include "WebText.h"
 
@@ -91,11 +92,13 @@ Calendar::Span daySpan(QDate date, const QTimeZone &zone)
 
 } // namespace
 
-WebView::WebView(Store &store, BlobStore &blobs, SignInThrottle &throttle, bool secureCookie)
+WebView::WebView(Store &store, BlobStore &blobs, SignInThrottle &throttle, bool secureCookie,
+                 QSet<QString> trustedProxies)
     : m_store(store)
     , m_blobs(blobs)
     , m_throttle(throttle)
     , m_secureCookie(secureCookie)
+    , m_trustedProxies(std::move(trustedProxies))
 {
 }
 
@@ -168,12 +171,14 @@ void WebView::login(const httplib::Request &req, httplib::Response &res)
     const QUrlQuery form(fromStd(req.body).replace(QLatin1Char('+'), QStringLiteral("%20")));
     const QString email = form.queryItemValue(QStringLiteral("email"), QUrl::FullyDecoded).trimmed();
     const QString password = form.queryItemValue(QStringLiteral("password"), QUrl::FullyDecoded);
-    const QString address = fromStd(req.remote_addr);
+    const QString address = clientAddress(req.remote_addr, req.get_header_value("X-Forwarded-For"), m_trustedProxies);
+    const QString account = Credentials::emailKey(email);
     if (email.isEmpty() || password.isEmpty() || password.toUtf8().size() > Credentials::maxPasswordBytes) {
         page(res, 422, QStringLiteral("Sign in"), loginForm(QStringLiteral("Enter your e-mail and password."), email));
         return;
     }
-    if (const auto wait = m_throttle.blockedFor(email, address)) {
+    const SignInThrottle::Attempt attempt = m_throttle.attempt(account, address);
+    if (const auto wait = attempt.wait) {
         const qint64 minutes = std::max<qint64>(1, (*wait + 59999) / 60000);
         page(res, 429, QStringLiteral("Sign in"),
              loginForm(QStringLiteral("Too many sign-in attempts. Try again in %1 minute%2.")
@@ -182,16 +187,15 @@ void WebView::login(const httplib::Request &req, httplib::Response &res)
                        email));
         return;
     }
-    const auto member = m_store.memberByEmail(email);
+    const auto member = m_store.memberByEmail(account);
     const bool good = member ? Credentials::verifyPassword(password, member->passwordHash)
                              : (Credentials::dummyVerify(password), false);
+    if (good)
+        m_throttle.succeeded(attempt, account, address);
     if (!good || member->disabled) {
-        if (!good)
-            m_throttle.failed(email, address);
         page(res, 401, QStringLiteral("Sign in"), loginForm(QStringLiteral("The e-mail or password is not right."), email));
         return;
     }
-    m_throttle.succeeded(email);
     const QString token = m_store.createSession(member->id);
     const QString cookie = QStringLiteral("%1=%2; Path=/web; HttpOnly; SameSite=Strict; Max-Age=%3%4")
                                .arg(QLatin1String(cookieName), token)

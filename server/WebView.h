@@ -2,6 +2,7 @@
 
 #include "Store.h"
 
+#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -22,7 +23,8 @@ class SignInThrottle;
 // a session token like the client's.
 class WebView {
 public:
-    WebView(Store &store, BlobStore &blobs, SignInThrottle &throttle, bool secureCookie);
+    WebView(Store &store, BlobStore &blobs, SignInThrottle &throttle, bool secureCookie,
+            QSet<QString> trustedProxies = {});
     void install(httplib::Server &server);
 
 private:
@@ -42,4 +44,5 @@ private:
     BlobStore &m_blobs;
     SignInThrottle &m_throttle;
     bool m_secureCookie;
+    QSet<QString> m_trustedProxies;
 };

@@ -4,11 +4,15 @@
 #include "Credentials.h"
 #include "Database.h"
 #include "DiskBlobStore.h"
+#include "LogText.h"
+#include "Loopback.h"
 #include "Store.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QHostAddress>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTextStream>
 
@@ -16,6 +20,8 @@
 #include <chrono>
 #include <csignal>
 #include <pthread.h>
+#include <sys/resource.h>
+#include <optional>
 #include <thread>
 #include <cstdio>
 
@@ -76,6 +82,16 @@ Options:
                        serve HTTPS with this PEM certificate and key
   --behind-proxy       allow a non-loopback address: a reverse proxy in front
                        must provide TLS
+  --trusted-proxy ADDR a reverse proxy whose X-Forwarded-For names the client
+                       (repeatable); its connections are not capped. Behind
+                       a proxy, give its address, or every member counts as
+                       the proxy for sign-in limits and the connection cap
+  --connections-per-address N
+                       open connections one client address may hold
+                       (default 64)
+  --request-timeout SECONDS
+                       time a client has to send one whole request
+                       (default 30)
 
 Commands:
   serve
@@ -90,22 +106,48 @@ Commands:
   purge [--retention-days DAYS]
 )";
 
-QString takeOption(QStringList &args, const QString &name)
+// Every option the program knows, so an unknown one or one without its
+// value is an error; the administration commands' own options included.
+void addOptions(QCommandLineParser &p)
 {
-    const qsizetype i = args.indexOf(name);
-    if (i < 0 || i + 1 >= args.size())
-        return {};
-    const QString value = args.at(i + 1);
-    args.remove(i, 2);
-    return value;
+    const auto valued = [&p](const char *name, const char *value) {
+        p.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QString::fromLatin1(value)));
+    };
+    const auto flag = [&p](const char *name) { p.addOption(QCommandLineOption(QString::fromLatin1(name))); };
+    p.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    for (const char *name : {"data-dir", "database", "listen", "port", "sign-in-limit", "screenshots-per-minute",
+                             "tls-cert", "tls-key", "trusted-proxy", "connections-per-address", "request-timeout",
+                             "name", "time-zone", "retention-days"})
+        valued(name, "value");
+    for (const char *name : {"behind-proxy", "admin", "password-stdin"})
+        flag(name);
 }
 
-bool isLoopback(const QString &host)
+// A whole number in [least, most] from an option, or an error on `err`.
+std::optional<int> number(const QCommandLineParser &p, const char *name, int fallback, int least, int most,
+                          QTextStream &err)
 {
-    if (host == QLatin1String("localhost"))
-        return true;
-    const QHostAddress a(host);
-    return !a.isNull() && a.isLoopback();
+    const QString text = p.value(QString::fromLatin1(name));
+    if (!p.isSet(QString::fromLatin1(name)))
+        return fallback;
+    bool good = false;
+    const int n = text.toInt(&good);
+    if (!good || n < least || n > most) {
+        err << "zimbrel-server: --" << name << " " << text << " is not valid (a whole number from " << least << " to "
+            << most << ")" << Qt::endl;
+        return std::nullopt;
+    }
+    return n;
+}
+
+// Lets the server hold as many connections as the system allows.
+void raiseDescriptorLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 // The first start of a local server makes one admin with a random password
@@ -137,30 +179,59 @@ int main(int argc, char **argv)
     QTextStream err(stderr);
     QTextStream in(stdin);
 
-    QStringList args = app.arguments().mid(1);
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+    QCommandLineParser parser;
+    addOptions(parser);
+    if (!parser.parse(app.arguments())) {
+        err << "zimbrel-server: " << parser.errorText() << " (see --help)" << Qt::endl;
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
         out << help;
         return 0;
     }
+    LogText::install();
     if (!Credentials::init()) {
         err << "zimbrel-server: cannot initialise libsodium" << Qt::endl;
         return 1;
     }
-    QString dataDir = takeOption(args, QStringLiteral("--data-dir"));
+    // The administration commands read their own options from the list.
+    QStringList args = parser.positionalArguments();
+    for (const char *name : {"name", "time-zone", "retention-days"}) {
+        if (parser.isSet(QString::fromLatin1(name)))
+            args << QStringLiteral("--") + QString::fromLatin1(name) << parser.value(QString::fromLatin1(name));
+    }
+    for (const char *name : {"admin", "password-stdin"}) {
+        if (parser.isSet(QString::fromLatin1(name)))
+            args << QStringLiteral("--") + QString::fromLatin1(name);
+    }
+    QString dataDir = parser.value(QStringLiteral("data-dir"));
     if (dataDir.isEmpty())
         dataDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/zimbrel-server");
-    QString location = takeOption(args, QStringLiteral("--database"));
+    QString location = parser.value(QStringLiteral("database"));
     if (location.isEmpty())
         location = qEnvironmentVariable("ZIMBREL_DB");
     if (location.isEmpty())
         location = dataDir + QStringLiteral("/zimbrel.sqlite");
-    const QString host = takeOption(args, QStringLiteral("--listen"));
-    const QString portText = takeOption(args, QStringLiteral("--port"));
-    const QString signInLimit = takeOption(args, QStringLiteral("--sign-in-limit"));
-    const QString shotsPerMinute = takeOption(args, QStringLiteral("--screenshots-per-minute"));
-    const QString tlsCert = takeOption(args, QStringLiteral("--tls-cert"));
-    const QString tlsKey = takeOption(args, QStringLiteral("--tls-key"));
-    const bool behindProxy = args.removeAll(QStringLiteral("--behind-proxy")) > 0;
+    const QString host = parser.value(QStringLiteral("listen"));
+    const QString tlsCert = parser.value(QStringLiteral("tls-cert"));
+    const QString tlsKey = parser.value(QStringLiteral("tls-key"));
+    const bool behindProxy = parser.isSet(QStringLiteral("behind-proxy"));
+    const auto port = number(parser, "port", defaultPort, 0, 65535, err);
+    const auto signInLimit = number(parser, "sign-in-limit", SignInLimits().perAccount, 1, 1000000, err);
+    const auto shotsPerMinute = number(parser, "screenshots-per-minute", 6, 1, 100000000, err);
+    const auto perAddress = number(parser, "connections-per-address", 64, 1, 1000000, err);
+    const auto requestTimeout = number(parser, "request-timeout", 30, 1, 3600, err);
+    if (!port || !signInLimit || !shotsPerMinute || !perAddress || !requestTimeout)
+        return 2;
+    QSet<QString> trustedProxies;
+    for (const QString &proxy : parser.values(QStringLiteral("trusted-proxy"))) {
+        const QHostAddress a(proxy);
+        if (a.isNull()) {
+            err << "zimbrel-server: --trusted-proxy " << proxy << " is not an IP address" << Qt::endl;
+            return 2;
+        }
+        trustedProxies.insert(a.toString());
+    }
     if (!QDir().mkpath(dataDir)) {
         err << "zimbrel-server: cannot create the data folder " << dataDir << Qt::endl;
         return 1;
@@ -188,36 +259,21 @@ int main(int argc, char **argv)
             err << "zimbrel-server: --tls-cert and --tls-key go together" << Qt::endl;
             return 2;
         }
-        if (!isLoopback(bindHost) && !behindProxy && !tls) {
+        if (!isLoopbackHost(bindHost) && !behindProxy && !tls) {
             err << "zimbrel-server: " << bindHost
                 << " is not a loopback address; the API would travel without TLS. Put a reverse proxy with TLS in front"
                    " and add --behind-proxy, or give --tls-cert and --tls-key."
                 << Qt::endl;
             return 2;
         }
-        bool good = true;
-        const int port = portText.isEmpty() ? defaultPort : portText.toInt(&good);
-        if (!good || port < 0 || port > 65535) {
-            err << "zimbrel-server: the port " << portText << " is not valid" << Qt::endl;
-            return 2;
-        }
         if (db.backend() == Database::Backend::sqlite && location == dataDir + QStringLiteral("/zimbrel.sqlite"))
             seed(store, out);
         ApiServer::Options options;
-        if (!signInLimit.isEmpty()) {
-            options.throttle.perAccount = signInLimit.toInt(&good);
-            if (!good || options.throttle.perAccount < 1) {
-                err << "zimbrel-server: the sign-in limit " << signInLimit << " is not valid" << Qt::endl;
-                return 2;
-            }
-        }
-        if (!shotsPerMinute.isEmpty()) {
-            options.screenshotsPerMinute = shotsPerMinute.toInt(&good);
-            if (!good || options.screenshotsPerMinute < 1) {
-                err << "zimbrel-server: --screenshots-per-minute " << shotsPerMinute << " is not valid" << Qt::endl;
-                return 2;
-            }
-        }
+        options.throttle.perAccount = *signInLimit;
+        options.screenshotsPerMinute = *shotsPerMinute;
+        options.connectionsPerAddress = *perAddress;
+        options.requestTimeoutMs = *requestTimeout * 1000;
+        options.trustedProxies = trustedProxies;
         options.secureCookies = tls || behindProxy;
         options.tlsCertificate = tlsCert;
         options.tlsKey = tlsKey;
@@ -226,8 +282,9 @@ int main(int argc, char **argv)
             err << "zimbrel-server: cannot load the TLS certificate " << tlsCert << " and key " << tlsKey << Qt::endl;
             return 1;
         }
-        if (!server.bind(bindHost, port)) {
-            err << "zimbrel-server: cannot listen on " << bindHost << ":" << port
+        raiseDescriptorLimit();
+        if (!server.bind(bindHost, *port)) {
+            err << "zimbrel-server: cannot listen on " << bindHost << ":" << *port
                 << " (is another server running there?)" << Qt::endl;
             return 1;
         }

@@ -3,6 +3,8 @@
 #include "RecordMapping.h"
 #include "TrackingLog.h"
 #include "Uuid.h"
+#include "Loopback.h"
+#include "WireTime.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -65,7 +67,7 @@ QUrl endpoint(const QString &path)
 // Tokens and passwords travel only over TLS, or to this machine.
 bool maySendTo(const QUrl &url)
 {
-    return url.scheme() == QLatin1String("https") || isLoopbackHost(url.host());
+    return url.scheme() == QLatin1String("https") || API::isLoopbackHost(url.host());
 }
 
 QCoro::Task<Exchange> send(QNetworkRequest req, QByteArray verb, QByteArray payload, bool withPayload)
@@ -170,12 +172,7 @@ void setBaseURL(const QUrl &url)
 
 bool isLoopbackHost(const QString &host)
 {
-    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
-        return true;
-    QHostAddress address;
-    if (!address.setAddress(host))
-        return false;
-    return address.isLoopback();
+    return ::isLoopbackHost(host);
 }
 
 ServerCheck checkServer(const QString &text)
@@ -188,7 +185,7 @@ ServerCheck checkServer(const QString &text)
     const QString scheme = url.scheme().toLower();
     if (scheme != QLatin1String("https") && scheme != QLatin1String("http"))
         return {{}, QStringLiteral("Server address \"%1\" must use https.").arg(text)};
-    if (scheme == QLatin1String("http") && !isLoopbackHost(url.host()))
+    if (scheme == QLatin1String("http") && !API::isLoopbackHost(url.host()))
         return {{},
                 QStringLiteral("Server address \"%1\" must use https; plain http is allowed only for "
                                "127.0.0.1, ::1 and localhost.")
@@ -315,8 +312,7 @@ QJsonValue num(const std::optional<QString> &value)
 
 QString iso(Instant instant)
 {
-    return QDateTime::fromMSecsSinceEpoch(floorMillis(instant), Qt::UTC)
-        .toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz'Z'"));
+    return WireTime::iso(floorMillis(instant));
 }
 
 std::optional<Instant> parseISO(const QString &text)
@@ -350,10 +346,7 @@ std::optional<Instant> parseISO(const QString &text)
 
 QString stamp(Instant instant)
 {
-    const qint64 ms = floorMillis(instant);
-    const qint64 wholeSeconds = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
-    return QDateTime::fromSecsSinceEpoch(wholeSeconds, Qt::UTC)
-        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return WireTime::stamp(floorMillis(instant));
 }
 
 QByteArray uploadBody(const QString &boundary, std::optional<qint64> deviceID, const QByteArray &jpeg,

@@ -14,8 +14,9 @@ QString program()
 }
 } // namespace
 
-ServerProcess::ServerProcess()
+ServerProcess::ServerProcess(const QString &database)
     : m_connection(QStringLiteral("check-%1").arg(quintptr(this)))
+    , m_database(database)
 {
 }
 
@@ -28,7 +29,8 @@ ServerProcess::~ServerProcess()
 
 QStringList ServerProcess::common() const
 {
-    return {QStringLiteral("--data-dir"), dataDir(), QStringLiteral("--database"), databasePath()};
+    return {QStringLiteral("--data-dir"), dataDir(), QStringLiteral("--database"),
+            m_database.isEmpty() ? databasePath() : m_database};
 }
 
 bool ServerProcess::start(const QStringList &extra)
@@ -82,6 +84,13 @@ int ServerProcess::admin(const QStringList &args, const QByteArray &input)
     p.waitForFinished(30000);
     m_lastOutput = QString::fromUtf8(p.readAll());
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+QString ServerProcess::log()
+{
+    if (m_process)
+        m_log += QString::fromUtf8(m_process->readAll());
+    return m_log;
 }
 
 QUrl ServerProcess::baseUrl() const

@@ -15,7 +15,9 @@
 // sign-ins lock an account (the default is ten), to keep the test short.
 class ServerProcess {
 public:
-    ServerProcess();
+    // `database`: a location for --database instead of the own SQLite file
+    // (a PostgreSQL URL, to run several servers on one database).
+    explicit ServerProcess(const QString &database = {});
     ~ServerProcess();
 
     // Starts serving, with `extra` options; false (with the output in
@@ -32,7 +34,8 @@ public:
     QUrl baseUrl() const;
     QString dataDir() const { return m_dir.path() + QStringLiteral("/data"); }
     QString databasePath() const { return m_dir.path() + QStringLiteral("/zimbrel.sqlite"); }
-    QString log() const { return m_log; }
+    // Everything the server has printed so far.
+    QString log();
 
     // A read-only view of the server's database for checking stored rows.
     QSqlDatabase database();
@@ -59,4 +62,5 @@ private:
     int m_port = -1;
     QString m_scheme = QStringLiteral("http");
     QString m_connection;
+    QString m_database;
 };

@@ -219,10 +219,13 @@ private Q_SLOTS:
         QCOMPARE(none.message(), noTimer);
         QVERIFY(API::isNoActiveTimer(none));
 
-        // A second member on the same installation keeps the device id.
+        // The device is Ann's: another member sending its UUID is refused,
+        // and Ann's own repeat keeps its id.
         const QString ben = signIn(benEmail, benPassword);
-        const QJsonObject again = await(API::request(QStringLiteral("devices/register"), ben, QStringLiteral("POST"),
-                                                     API::deviceBody(Preferences::value(QStringLiteral("device.uuid")).toString())));
+        const QJsonObject body = API::deviceBody(Preferences::value(QStringLiteral("device.uuid")).toString());
+        QCOMPARE(awaitError<APIError>(API::request(QStringLiteral("devices/register"), ben, QStringLiteral("POST"), body)).message(),
+                 QStringLiteral("This device is registered to another member."));
+        const QJsonObject again = await(API::request(QStringLiteral("devices/register"), token, QStringLiteral("POST"), body));
         QCOMPARE(again.value(QStringLiteral("data")).toObject().value(QStringLiteral("device")).toObject().value(QStringLiteral("id")).toInteger(), *device);
     }
 
@@ -550,6 +553,35 @@ private Q_SLOTS:
         QVERIFY(open.waitForFinished(10000));
         QCOMPARE(open.exitCode(), 2);
         QVERIFY(QString::fromUtf8(open.readAllStandardError()).contains(QStringLiteral("--behind-proxy")));
+    }
+
+    // Far-off starts are answered but kept for review: the running entry
+    // stays open and today's total stays real. A line break in a logged
+    // field stays inside its line.
+    void implausibleTimesAreKeptApart()
+    {
+        const QString token = signIn(benEmail, benPassword);
+        const PendingStop real = session(Uuid::create(), QString::number(m_website), {}, Instant::now().addSeconds(-60), {});
+        const auto entry = API::entryID(await(API::start(token, API::startBody(real, std::nullopt, Instant::now()))));
+        QVERIFY(entry);
+        const QString forged = QStringLiteral("x\r\nadmin mallory viewed screenshot 1 of member 1");
+        for (const QString &when : {QStringLiteral("9999-12-31T00:00:00.000Z"), QStringLiteral("0001-01-01T00:00:00.000Z")}) {
+            const PendingStop far = session(Uuid::create(), forged, {}, Instant::now(), Instant::now());
+            QJsonObject body = API::startBody(far, std::nullopt, Instant::now());
+            body.insert(QStringLiteral("started_at"), when);
+            QVERIFY(API::entryID(await(API::start(token, body))));
+            // Its stop is accepted too, so the client's queue moves on.
+            await(API::stop(token, API::stopBody(far, std::nullopt, std::nullopt, Instant::now())));
+        }
+        const API::CurrentTimer running = await(API::current(token));
+        QVERIFY(running.running);
+        QCOMPARE(running.entryID, entry);
+        QVERIFY(await(API::today(token)).todaySeconds < 24 * 3600);
+        await(API::stop(token, API::stopBody(real, entry, std::nullopt, Instant::now())));
+
+        const QStringList lines = m_server->log().split(QLatin1Char('\n'));
+        QVERIFY(std::any_of(lines.begin(), lines.end(), [](const QString &l) { return l.contains(QStringLiteral("x\\r\\nadmin mallory")); }));
+        QVERIFY(std::none_of(lines.begin(), lines.end(), [](const QString &l) { return l.startsWith(QStringLiteral("admin mallory")); }));
     }
 
     // Built-in TLS for a LAN install with its own certificate.

@@ -3,7 +3,8 @@
 #include "ApiJson.h"
 #include "Calendar.h"
 #include "Dashboard.h"
-#include "SignInThrottle.h"
+#include "Credentials.h"
+#include "LogText.h"
 #include "WebText.h"
 
 #include <QDateTime>
@@ -136,31 +137,19 @@ private Q_SLOTS:
         QVERIFY(!ApiJson::ref(QJsonValue::Null).present());
     }
 
-    void throttleCountsFailuresInASlidingWindow()
+    void loggedClientTextStaysOnItsLine()
     {
-        qint64 now = 0;
-        SignInThrottle t([&] { return now; }, SignInLimits{3, 5, 1000});
-        const QString ip = QStringLiteral("127.0.0.1");
-        for (int i = 0; i < 3; ++i) {
-            QVERIFY(!t.blockedFor(QStringLiteral("a@x"), ip));
-            t.failed(QStringLiteral("A@x"), ip); // e-mail case does not matter
-            now += 100;
-        }
-        // Blocked until the window has passed since the oldest counted failure.
-        QCOMPARE(t.blockedFor(QStringLiteral("a@x"), ip), 700);
-        now = 999;
-        QVERIFY(t.blockedFor(QStringLiteral("a@x"), ip));
-        now = 1000;
-        QVERIFY(!t.blockedFor(QStringLiteral("a@x"), ip));
-        // A success clears the account's count.
-        t.failed(QStringLiteral("a@x"), ip);
-        t.succeeded(QStringLiteral("a@x"));
-        QVERIFY(!t.blockedFor(QStringLiteral("a@x"), QStringLiteral("10.0.0.1")));
-        // The address limit covers guesses spread over many accounts.
-        for (int i = 0; i < 5; ++i)
-            t.failed(QStringLiteral("u%1@x").arg(i), QStringLiteral("10.0.0.9"));
-        QVERIFY(t.blockedFor(QStringLiteral("new@x"), QStringLiteral("10.0.0.9")));
-        QVERIFY(!t.blockedFor(QStringLiteral("new@x"), ip));
+        QCOMPARE(LogText::escape(QStringLiteral("a\r\nadmin x\tb\\n\u0085\u2028\x7f")),
+                 QStringLiteral("a\\r\\nadmin x\\tb\\\\n\\x85\\u{2028}\\x7f"));
+        QCOMPARE(LogText::escape(QStringLiteral("Ann Müller — 東京")), QStringLiteral("Ann Müller — 東京"));
+    }
+
+    void emailKeyIsOneFormOfTheAddress()
+    {
+        const QString key = Credentials::emailKey(QStringLiteral("ann@x.test"));
+        for (const QString &v : {QStringLiteral(" ann@x.test"), QStringLiteral("ann@x.test\u00a0"), QStringLiteral("ANN@X.TEST\t"),
+                                 QStringLiteral("\u3000ａｎｎ@x.test")})
+            QCOMPARE(Credentials::emailKey(v), key);
     }
 
     void pageAndSpreadsheetTextIsInert()

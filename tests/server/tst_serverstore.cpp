@@ -4,6 +4,7 @@
 #include "Database.h"
 #include "DiskBlobStore.h"
 #include "Schema.h"
+#include "SignInThrottle.h"
 #include "Store.h"
 
 #include "PostgresCluster.h"
@@ -233,9 +234,13 @@ private Q_SLOTS:
         open();
         Store::Device d;
         d.uuid = QStringLiteral("UUID-1");
-        const qint64 device = m_store->registerDevice(m_ann, d, QStringLiteral("t"));
+        const qint64 device = *m_store->registerDevice(m_ann, d, QStringLiteral("t"));
+        QCOMPARE(m_store->registerDevice(m_ann, d, QStringLiteral("t")), device);
+        // Another member's UUID is refused and changes nothing, and that
+        // member's data does not name the device.
         d.name = QStringLiteral("renamed");
-        QCOMPARE(m_store->registerDevice(m_ben, d, QStringLiteral("t")), device);
+        QVERIFY(!m_store->registerDevice(m_ben, d, QStringLiteral("t")));
+        QVERIFY(!m_store->ownDevice(m_ben, device));
 
         const Store::Entry a = m_store->start(m_ann, startOf(QStringLiteral("A"), t0));
         Store::ActivitySample s;
@@ -249,6 +254,7 @@ private Q_SLOTS:
         // Ben's sample may not point at Ann's entry.
         QCOMPARE(m_store->addActivity(m_ben, {s}), 1);
         QCOMPARE(m_store->activity(m_ben, 0, t0 + 2 * minute).at(0).entryId, std::nullopt);
+        QCOMPARE(m_store->activity(m_ben, 0, t0 + 2 * minute).at(0).deviceId, std::nullopt);
 
         Store::UsageRecord u;
         u.clientId = QStringLiteral("U1");
@@ -262,9 +268,9 @@ private Q_SLOTS:
         shot.clientId = QStringLiteral("L1");
         shot.blobKey = QStringLiteral("aa/1.jpg");
         shot.capturedAt = t0;
-        QVERIFY(m_store->addScreenshot(m_ann, shot));
+        QCOMPARE(m_store->addScreenshot(m_ann, shot), Store::Added::added);
         shot.blobKey = QStringLiteral("aa/2.jpg");
-        QVERIFY(!m_store->addScreenshot(m_ann, shot));
+        QCOMPARE(m_store->addScreenshot(m_ann, shot), Store::Added::duplicate);
         QCOMPARE(m_store->screenshotByClientId(m_ann, QStringLiteral("L1"))->blobKey, QStringLiteral("aa/1.jpg"));
     }
 
@@ -280,7 +286,7 @@ private Q_SLOTS:
             shot.capturedAt = t0 + i * minute;
             shot.blobKey = *blobs.put("\xFF\xD8\xFF");
             keys.append(shot.blobKey);
-            QVERIFY(m_store->addScreenshot(m_ann, shot));
+            QCOMPARE(m_store->addScreenshot(m_ann, shot), Store::Added::added);
             Store::ActivitySample s;
             s.clientId = QString::number(i);
             s.trackedAt = t0 + i * minute;
@@ -357,6 +363,94 @@ private Q_SLOTS:
         QCOMPARE(failures.load(), 0);
         for (qint64 m : members)
             QCOMPARE(m_store->closedEntries(m, 0, t0 + 3600 * minute).size(), 20);
+    }
+
+    // Limits counted in the database hold for writers on separate
+    // connections (as separate server processes have): parallel uploads of
+    // one member and parallel guesses at one account.
+    void limitsHoldAcrossConnections_data() { backends(); }
+    void limitsHoldAcrossConnections()
+    {
+        open();
+        QFETCH(QString, backend);
+        const QString location = backend == QLatin1String("sqlite") ? m_dir->path() + QStringLiteral("/store.sqlite")
+                                                                    : m_pg->url();
+        std::atomic<int> added{0}, checked{0}, failures{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 8; ++t) {
+            threads.emplace_back([&, t] {
+                try {
+                    Database db(location);
+                    Store store(db, [] { return t0; });
+                    SignInThrottle throttle(db, [] { return t0; }, SignInLimits{3, 50, 15 * minute});
+                    for (int i = 0; i < 4; ++i) {
+                        Store::Screenshot shot;
+                        shot.clientId = QStringLiteral("%1-%2").arg(t).arg(i);
+                        shot.blobKey = shot.clientId;
+                        added += store.addScreenshot(m_ann, shot, {6, 100}) == Store::Added::added;
+                        checked += !throttle.attempt(QStringLiteral("ann@example.org"), QStringLiteral("10.0.0.%1").arg(t)).wait;
+                    }
+                } catch (const StoreError &e) {
+                    qWarning("%s", e.what());
+                    ++failures;
+                }
+            });
+        }
+        for (auto &t : threads)
+            t.join();
+        QCOMPARE(failures.load(), 0);
+        QCOMPARE(added.load(), 6);
+        QCOMPARE(checked.load(), 3);
+    }
+
+    // A read leaves its statement kept; another connection then writes.
+    // A write here must not start from the old read's snapshot.
+    void writesAfterAnotherConnectionsWrite_data() { backends(); }
+    void writesAfterAnotherConnectionsWrite()
+    {
+        open();
+        QFETCH(QString, backend);
+        const QString location = backend == QLatin1String("sqlite") ? m_dir->path() + QStringLiteral("/store.sqlite")
+                                                                    : m_pg->url();
+        m_store->start(m_ann, startOf(QStringLiteral("A"), t0));
+        QVERIFY(m_store->openEntry(m_ann));
+        std::thread([&] {
+            Database db(location);
+            Store(db, [] { return t0; }).start(m_ben, startOf(QStringLiteral("B"), t0));
+        }).join();
+        QVERIFY(m_store->heartbeat(m_ann, std::nullopt, t0 + minute));
+        QVERIFY(m_store->stop(m_ann, stopOf(QStringLiteral("A"), std::nullopt, t0 + minute)));
+    }
+
+    // The window slides; a member's own address, once known, is not locked
+    // by others' guesses but has its own limit; an address's limit covers
+    // guesses spread over accounts.
+    void signInLimitsByAccountAndAddress()
+    {
+        QTemporaryDir dir;
+        Database db(dir.path() + QStringLiteral("/t.sqlite"));
+        db.migrate();
+        qint64 now = t0;
+        SignInThrottle t(db, [&] { return now; }, SignInLimits{3, 5, 1000});
+        const QString ann = QStringLiteral("ann@x"), home = QStringLiteral("192.0.2.1");
+        t.succeeded(t.attempt(ann, home), ann, home);
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(!t.attempt(ann, QStringLiteral("10.0.0.%1").arg(i)).wait);
+            now += 100;
+        }
+        // Blocked until the window has passed since the oldest counted one.
+        QCOMPARE(t.attempt(ann, QStringLiteral("10.0.1.1")).wait, 700);
+        QVERIFY(!t.attempt(ann, home).wait);
+        now = t0 + 1200;
+        QVERIFY(!t.attempt(ann, QStringLiteral("10.0.1.1")).wait);
+        QVERIFY(!t.attempt(ann, home).wait);
+        QVERIFY(!t.attempt(ann, home).wait);
+        QVERIFY(t.attempt(ann, home).wait); // three failures from home now
+        // Five guesses over five accounts lock the address, for any account.
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(!t.attempt(QStringLiteral("u%1@x").arg(i), QStringLiteral("10.0.0.9")).wait);
+        QVERIFY(t.attempt(QStringLiteral("new@x"), QStringLiteral("10.0.0.9")).wait);
+        QVERIFY(!t.attempt(QStringLiteral("new@x"), home).wait);
     }
 };
 
