@@ -9,6 +9,7 @@
 #include <QList>
 #include <QObject>
 
+#include <functional>
 #include <optional>
 
 class DeviceLookup;
@@ -59,6 +60,9 @@ public:
     // A stop at `stopAt`: the open usage record and the last sample go out,
     // without holding up the stop.
     void flushStop(Instant stopAt);
+    // While `hold` answers true (the member is away), nothing is recorded,
+    // captured or sent; the usage window and the sample restart afterwards.
+    void setCaptureHold(std::function<bool()> hold) { m_captureHold = std::move(hold); }
 
 Q_SIGNALS:
     void inputAllowedChanged();
@@ -111,4 +115,5 @@ private:
     Instant m_usageStart;
     double m_shotMinutes = 3.0;
     bool m_capturing = false;
+    std::function<bool()> m_captureHold;
 };

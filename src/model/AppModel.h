@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ActivityRecorder.h"
+#include "AwayTracker.h"
 #include "DeviceLookup.h"
 #include "Instant.h"
 #include "LocalTimer.h"
@@ -74,6 +75,7 @@ class AppModel : public QObject {
     Q_PROPERTY(QObject *sync READ syncPart CONSTANT)
     Q_PROPERTY(QObject *activity READ activityPart CONSTANT)
     Q_PROPERTY(QObject *timer READ timerPart CONSTANT)
+    Q_PROPERTY(QObject *away READ awayPart CONSTANT)
 
 public:
     enum class Screen { Timer, Today, Settings };
@@ -100,6 +102,7 @@ public:
     Session &session() { return *m_session; }
     SyncEngine &syncEngine() { return *m_sync; }
     ActivityRecorder &activity() { return *m_activity; }
+    AwayTracker &away() { return *m_away; }
 
     // ---- State ----
     bool signedIn() const { return m_session->signedIn(); }
@@ -252,6 +255,7 @@ private:
     QObject *syncPart() const { return m_sync.get(); }
     QObject *activityPart() const { return m_activity.get(); }
     QObject *timerPart() const { return m_timer.get(); }
+    QObject *awayPart() const { return m_away.get(); }
 
     Platform m_platform;
     Instant m_now;
@@ -265,4 +269,5 @@ private:
     std::unique_ptr<Session> m_session;
     std::unique_ptr<SyncEngine> m_sync;
     std::unique_ptr<ActivityRecorder> m_activity;
+    std::unique_ptr<AwayTracker> m_away;
 };

@@ -9,6 +9,8 @@ Rectangle {
     required property string label
     required property bool canDecrease
     required property bool canIncrease
+    // What the stepper sets, as read out: "Daily goal".
+    property string accessibleName: "Daily goal"
 
     signal step(int direction)
 
@@ -20,7 +22,7 @@ Rectangle {
     border.color: Ui.Palette.line
 
     Accessible.role: Accessible.SpinBox
-    Accessible.name: "Daily goal"
+    Accessible.name: accessibleName
     Accessible.description: label
     Accessible.onIncreaseAction: if (canIncrease) step(1)
     Accessible.onDecreaseAction: if (canDecrease) step(-1)
@@ -58,7 +60,7 @@ Rectangle {
         StepButton {
             objectName: "goalDecrease"
             glyph: "\u2212"
-            accessibleName: "Decrease daily goal"
+            accessibleName: "Decrease " + root.accessibleName.toLowerCase()
             active: root.canDecrease
             onPressed: root.step(-1)
         }
@@ -78,7 +80,7 @@ Rectangle {
         StepButton {
             objectName: "goalIncrease"
             glyph: "+"
-            accessibleName: "Increase daily goal"
+            accessibleName: "Increase " + root.accessibleName.toLowerCase()
             active: root.canIncrease
             onPressed: root.step(1)
         }

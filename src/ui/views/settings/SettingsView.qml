@@ -205,6 +205,10 @@ Item {
 
                 App.SettingsDivider {}
 
+                App.AwayPreference {}
+
+                App.SettingsDivider {}
+
                 App.SettingsRow {
                     objectName: "launchRow"
                     iconName: "magic-wand-2"
