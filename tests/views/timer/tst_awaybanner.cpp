@@ -2,6 +2,7 @@
 // shown while asked, answered by its buttons, in both looks (screenshots
 // saved in the build folder under tests/views/away/).
 #include "ModelFixture.h"
+#include "Preferences.h"
 #include "ViewHarness.h"
 
 #include <QQuickItem>
@@ -73,7 +74,7 @@ private Q_SLOTS:
         QCOMPARE(text(h, u"awayDetail"_s), u"From 12:05 to 12:47. Keep this time in your session, or discard it."_s);
         QCOMPARE(ViewHarness::property(banner, u"Accessible.name"_s).toString(), u"You were away for 42m"_s);
         QVERIFY(ViewHarness::overflows(banner).isEmpty());
-        for (const QString look : {u"light"_s, u"dark"_s}) {
+        for (const QString &look : {u"light"_s, u"dark"_s}) {
             h.setLook(look);
             QVERIFY(!h.screenshot(u"away"_s, u"away-%1-%2"_s.arg(QTest::currentDataTag(), look), 400).isNull());
         }
@@ -98,6 +99,31 @@ private Q_SLOTS:
         h.click(h.item(u"awayDiscard"_s));
         QTRY_VERIFY(!ViewHarness::shown(banner));
         QVERIFY(!m_model->isRunning());
+    }
+
+    void preferenceSwitchesAndSteps()
+    {
+        ViewHarness h(m_model.get(), u"SettingsView.qml"_s, QSize(720, 1600));
+        Settings &prefs = m_model->settings();
+        QVERIFY(prefs.askAway());
+        QCOMPARE(prefs.awayMinutes(), 10);
+        QQuickItem *stepper = h.item(u"awayStepper"_s);
+        QVERIFY(stepper);
+        QCOMPARE(ViewHarness::property(stepper, u"Accessible.name"_s).toString(),
+                 u"Minutes before time counts as away"_s);
+        h.click(ViewHarness::find(stepper, u"goalIncrease"_s));
+        QTRY_COMPARE(prefs.awayMinutes(), 15);
+        QCOMPARE(Preferences::value(u"pref.awayMinutes"_s).toInt(), 15);
+        prefs.setAwayMinutes(60);
+        h.click(ViewHarness::find(stepper, u"goalIncrease"_s));
+        QCOMPARE(prefs.awayMinutes(), 60);
+
+        h.click(h.item(u"askAwaySwitch"_s));
+        QTRY_VERIFY(!prefs.askAway());
+        QVERIFY(!stepper->isEnabled());
+        h.click(h.item(u"askAwaySwitch"_s));
+        QTRY_VERIFY(prefs.askAway());
+        prefs.setAwayMinutes(10);
     }
 };
 
