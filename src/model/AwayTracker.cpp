@@ -3,11 +3,15 @@
 #include "AwaySplit.h"
 #include "Durations.h"
 #include "LocalTimer.h"
+#include "Preferences.h"
 #include "Session.h"
 #include "Settings.h"
 #include "TrackingControl.h"
 #include "TrackingLog.h"
 #include "TrackingStore.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <algorithm>
 #include <utility>
@@ -17,6 +21,7 @@ using namespace Qt::StringLiterals;
 namespace {
 // A spell that begins this close to the end of the one asked about continues it.
 constexpr double adjoiningSeconds = 2;
+const QString questionKey = u"away.question"_s;
 // Ticks seen this long after logind announced a sleep: the computer is awake.
 constexpr double missedWakeSeconds = 120;
 } // namespace
@@ -33,6 +38,7 @@ AwayTracker::AwayTracker(const Platform &platform, const Settings &settings, Ses
     connect(&m_sleep, &SystemSleep::sleeping, this, &AwayTracker::sleeping);
     connect(&m_sleep, &SystemSleep::woke, this, &AwayTracker::woke);
     connect(&m_notice, &QuestionNotice::answered, this, &AwayTracker::noticeAnswered);
+    restore();
 }
 
 QString AwayTracker::questionText() const
@@ -182,9 +188,42 @@ void AwayTracker::ask(Question question)
     m_couldKeepTracking = canKeepTracking();
     qCInfo(lcTracking, "away for %.0f s from %s", question.seconds,
            qUtf8Printable(question.from.toDateTime().toString(Qt::ISODate)));
+    remember();
     m_notice.ask(questionText(), detailText(),
                  {{u"keep"_s, u"Keep"_s}, {u"discard"_s, u"Discard"_s}});
     Q_EMIT questionChanged();
+}
+
+void AwayTracker::remember() const
+{
+    const QJsonObject o{
+        {u"sessionID"_s, m_question->sessionID},
+        {u"from"_s, m_question->from.seconds},
+        {u"seconds"_s, m_question->seconds},
+        {u"askedAt"_s, m_question->askedAt.seconds},
+    };
+    Preferences::setValue(questionKey, QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));
+}
+
+void AwayTracker::restore()
+{
+    if (!Preferences::contains(questionKey))
+        return;
+    const QJsonObject o = QJsonDocument::fromJson(Preferences::value(questionKey).toString().toUtf8()).object();
+    const QString session = o.value(u"sessionID"_s).toString();
+    const Instant from{o.value(u"from"_s).toDouble()};
+    const double seconds = o.value(u"seconds"_s).toDouble();
+    const Instant askedAt{o.value(u"askedAt"_s).toDouble()};
+    const TrackingSnapshot &snap = m_timer.snapshot();
+    const bool known = snap.sessionID == session
+                       || (snap.pending && std::any_of(snap.pending->cbegin(), snap.pending->cend(),
+                                                       [&](const PendingStop &p) { return p.sessionID == session; }));
+    const double age = m_now.secondsSince(askedAt);
+    if (session.isEmpty() || !known || !(seconds >= 1) || !(age >= 0 && age < answerWindowSeconds)) {
+        Preferences::remove(questionKey);
+        return;
+    }
+    ask(Question{session, from, m_platform.elapsed() - m_now.secondsSince(from), seconds, askedAt});
 }
 
 void AwayTracker::clearQuestion()
@@ -192,6 +231,7 @@ void AwayTracker::clearQuestion()
     if (!m_question)
         return;
     m_question.reset();
+    Preferences::remove(questionKey);
     m_notice.withdraw();
     Q_EMIT questionChanged();
 }

@@ -91,6 +91,9 @@ private:
     void close(double untilElapsed);
     void ask(Question question);
     void clearQuestion();
+    // The open question outlives a restart of the app, within its day.
+    void remember() const;
+    void restore();
     bool answerDiscard(bool keepTracking);
     void noticeAnswered(const QString &key);
 

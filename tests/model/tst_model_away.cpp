@@ -201,11 +201,17 @@ private Q_SLOTS:
         auto model = runningOffline(f);
         awayFifteenMinutes(f, *model);
         const TrackingSnapshot before = TrackingStore::load();
+        // Still asked after a restart of the app.
+        model.reset();
+        model = f.make();
+        QVERIFY(model->away().asking());
+        QCOMPARE(model->away().questionText(), u"You were away for 15m"_s);
         step(f, *model, 24 * 3600 - 1, 0);
         QVERIFY(model->away().asking());
         step(f, *model, 1, 0);
         QVERIFY(!model->away().asking());
         QCOMPARE(TrackingStore::load(), before);
+        QVERIFY(!f.make()->away().asking());
     }
 
     void awayOnlyCountsRealTimeWithinTheSession()
