@@ -43,24 +43,6 @@ private Q_SLOTS:
         QCOMPARE(after.banked.value(day), 100.0);
         QVERIFY(after.pending->isEmpty());
     }
-
-    void awayBeforeTheStartEndsTheSessionAtItsStart()
-    {
-        TestEnv::IsolatedHome home;
-        const TrackingSnapshot running = TrackingStore::setRunning(true, m_start);
-        const AwaySplit::Result r = AwaySplit::discard(*running.sessionID, m_start.addSeconds(-600), std::nullopt);
-        QCOMPARE(r.outcome, AwaySplit::Outcome::stopped);
-        const PendingStop stop = r.store.snapshot.pending->last();
-        QCOMPARE(stop.stoppedAt, m_start);
-        QCOMPARE(stop.stopReason, std::optional<QString>(u"idle"_s));
-        // The stop reason survives the stored document.
-        QCOMPARE(TrackingStore::load(), r.store.snapshot);
-
-        // An unknown session changes nothing.
-        const AwaySplit::Result none = AwaySplit::discard(u"OTHER"_s, m_start, m_start);
-        QCOMPARE(none.outcome, AwaySplit::Outcome::unchanged);
-        QVERIFY(!none.store.saved);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestAwaySplit)
