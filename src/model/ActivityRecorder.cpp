@@ -195,6 +195,7 @@ QCoro::Task<void> ActivityRecorder::captureTick()
     }
     if (m_capturing)
         co_return;
+    // The member is away: none of this time is sampled, recorded or captured.
     if (m_captureHold && m_captureHold()) {
         drainInputs();
         m_lastSample = m_now;
