@@ -241,7 +241,7 @@ QJsonObject stopBody(const PendingStop &stop, std::optional<qint64> entryID, std
     body.insert(QLatin1String("time_entry_id"), orNull(entryID));
     body.insert(QLatin1String("current_entry_id"), orNull(entryID));
     body.insert(QLatin1String("stopped_at"), iso(stop.stoppedAt));
-    body.insert(QLatin1String("stop_reason"), QStringLiteral("manual"));
+    body.insert(QLatin1String("stop_reason"), stop.stopReason.value_or(QStringLiteral("manual")));
     return body;
 }
 

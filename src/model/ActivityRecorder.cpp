@@ -178,6 +178,13 @@ QCoro::Task<void> ActivityRecorder::captureTick()
     }
     if (m_capturing)
         co_return;
+    // The member is away: none of this time is sampled, recorded or captured.
+    if (m_captureHold && m_captureHold()) {
+        drainInputs();
+        m_lastSample = m_now;
+        m_usageStart = m_now;
+        co_return;
+    }
 
     const TrackingSnapshot &snap = m_timer.snapshot();
     const double sinceSample = m_now.secondsSince(m_lastSample);

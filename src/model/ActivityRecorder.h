@@ -9,6 +9,7 @@
 #include <QList>
 #include <QObject>
 
+#include <functional>
 #include <optional>
 
 class DeviceLookup;
@@ -62,6 +63,9 @@ public:
     // Forgets the last screenshot, its time and the count of this session's
     // screenshots: they belong to the member who is leaving.
     void forgetCaptures();
+    // While `hold` answers true (the member is away), nothing is recorded,
+    // captured or sent; the usage window and the sample restart afterwards.
+    void setCaptureHold(std::function<bool()> hold) { m_captureHold = std::move(hold); }
 
 Q_SIGNALS:
     void inputAllowedChanged();
@@ -114,4 +118,5 @@ private:
     Instant m_usageStart;
     double m_shotMinutes = 3.0;
     bool m_capturing = false;
+    std::function<bool()> m_captureHold;
 };

@@ -39,6 +39,8 @@ AppModel::AppModel(Platform platform, Launch launch, QObject *parent)
     m_session = std::make_unique<Session>(*m_timer);
     m_sync = std::make_unique<SyncEngine>(*m_session, *m_timer, *m_devices, m_now);
     m_activity = std::make_unique<ActivityRecorder>(m_platform, *m_settings, *m_session, *m_timer, *m_devices, m_now);
+    m_away = std::make_unique<AwayTracker>(m_platform, *m_settings, *m_session, *m_timer);
+    m_activity->setCaptureHold([away = m_away.get()] { return away->holdsCaptures(); });
     connectParts();
 
     // 4. The one-second ticker; it dies with the model.
@@ -117,6 +119,8 @@ void AppModel::connectParts()
     connect(m_activity.get(), &ActivityRecorder::capturesChanged, this, &AppModel::syncTextChanged);
     connect(m_activity.get(), &ActivityRecorder::pulseChanged, this, &AppModel::pulseChanged);
     connect(m_activity.get(), &ActivityRecorder::lastShotChanged, this, &AppModel::lastShotChanged);
+
+    connect(m_away.get(), &AwayTracker::timerSplit, this, [this] { fireAndForget(m_sync->syncNow(), "sync"); });
 }
 
 QString AppModel::fileStoreNotice()
@@ -135,6 +139,7 @@ void AppModel::tick(Instant firing)
     m_now = firing;
     ++m_ticks;
     m_activity->advance(firing, m_ticks);
+    m_away->tick(firing);
     Q_EMIT nowChanged();
 
     m_sync->dayTick(firing, m_ticks);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ActivityRecorder.h"
+#include "AwayTracker.h"
 #include "DeviceLookup.h"
 #include "Instant.h"
 #include "LocalTimer.h"
@@ -45,6 +46,8 @@ class AppModel : public QObject {
     Q_PROPERTY(bool notifyGoal READ notifyGoal WRITE setNotifyGoal NOTIFY notifyGoalChanged)
     Q_PROPERTY(bool notifyIdle READ notifyIdle WRITE setNotifyIdle NOTIFY notifyIdleChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
+    Q_PROPERTY(QObject *settings READ settingsPart CONSTANT)
+    Q_PROPERTY(QObject *away READ awayPart CONSTANT)
 
 public:
     enum class Screen { Timer, Today, Settings };
@@ -71,6 +74,7 @@ public:
     Session &session() { return *m_session; }
     SyncEngine &syncEngine() { return *m_sync; }
     ActivityRecorder &activity() { return *m_activity; }
+    AwayTracker &away() { return *m_away; }
 
     // ---- State ----
     bool signedIn() const { return m_session->signedIn(); }
@@ -212,6 +216,8 @@ private:
 
     // View adapters.
     QVariantList pulseForView() const;
+    QObject *settingsPart() const { return m_settings.get(); }
+    QObject *awayPart() const { return m_away.get(); }
 
     Platform m_platform;
     Instant m_now;
@@ -226,4 +232,5 @@ private:
     std::unique_ptr<Session> m_session;
     std::unique_ptr<SyncEngine> m_sync;
     std::unique_ptr<ActivityRecorder> m_activity;
+    std::unique_ptr<AwayTracker> m_away;
 };

@@ -6,6 +6,8 @@
 #include "Notifier.h"
 #include "Permissions.h"
 
+#include <ctime>
+
 Platform Platform::system()
 {
     Platform p;
@@ -15,6 +17,11 @@ Platform Platform::system()
     p.loginItemEnabled = [] { return LoginItem::enabled(); };
     p.setLoginItem = [](bool on) { return LoginItem::set(on); };
     p.idleSeconds = [] { return IdleTime::seconds(); };
+    p.elapsed = [] {
+        timespec ts{};
+        clock_gettime(CLOCK_BOOTTIME, &ts);
+        return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+    };
     FrontmostApp::follow();
     p.frontmostApp = [] { return FrontmostApp::name(); };
     p.capture = [] { return ScreenGrabber::capture(); };

@@ -19,6 +19,9 @@ struct Platform {
     std::function<bool()> loginItemEnabled;
     std::function<std::optional<QString>(bool)> setLoginItem;
     std::function<double()> idleSeconds;
+    // Seconds on a clock that never jumps and runs on while the computer
+    // sleeps: tells a sleep or an idle spell from a wall clock that was set.
+    std::function<double()> elapsed;
     std::function<QString()> frontmostApp;
     std::function<QCoro::Task<std::optional<ScreenShot>>()> capture;
     std::function<void(const QString &, const QString &)> notify;

@@ -3,6 +3,7 @@
 #include "Notifier.h"
 #include "Preferences.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -15,6 +16,10 @@ Settings::Settings(const Platform &platform, QObject *parent)
     m_notifyGoal = Preferences::value(u"pref.notifyGoal"_s, false).toBool();
     m_notifyIdle = Preferences::value(u"pref.notifyIdle"_s, false).toBool();
     m_launchAtLogin = m_platform.loginItemEnabled();
+    m_askAway = Preferences::value(u"pref.askAway"_s, true).toBool();
+    bool read = false;
+    const int minutes = Preferences::value(u"pref.awayMinutes"_s, 10).toInt(&read);
+    m_awayMinutes = read ? std::clamp(minutes, minAwayMinutes, maxAwayMinutes) : 10;
 }
 
 void Settings::setDayGoalHours(double hours)
@@ -55,4 +60,23 @@ void Settings::setLaunchAtLogin(bool on)
     m_launchError = m_platform.setLoginItem(on);
     m_launchAtLogin = m_platform.loginItemEnabled();
     Q_EMIT launchAtLoginChanged();
+}
+
+void Settings::setAskAway(bool on)
+{
+    if (on == m_askAway)
+        return;
+    m_askAway = on;
+    Preferences::setValue(u"pref.askAway"_s, on);
+    Q_EMIT askAwayChanged();
+}
+
+void Settings::setAwayMinutes(int minutes)
+{
+    minutes = std::clamp(minutes, minAwayMinutes, maxAwayMinutes);
+    if (minutes == m_awayMinutes)
+        return;
+    m_awayMinutes = minutes;
+    Preferences::setValue(u"pref.awayMinutes"_s, minutes);
+    Q_EMIT awayMinutesChanged();
 }

@@ -17,6 +17,8 @@ class Settings : public QObject {
     Q_PROPERTY(bool notifyIdle READ notifyIdle WRITE setNotifyIdle NOTIFY notifyIdleChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
     Q_PROPERTY(QString launchError READ launchErrorText NOTIFY launchAtLoginChanged)
+    Q_PROPERTY(bool askAway READ askAway WRITE setAskAway NOTIFY askAwayChanged)
+    Q_PROPERTY(int awayMinutes READ awayMinutes WRITE setAwayMinutes NOTIFY awayMinutesChanged)
 
 public:
     explicit Settings(const Platform &platform, QObject *parent = nullptr);
@@ -31,12 +33,22 @@ public:
     std::optional<QString> launchError() const { return m_launchError; }
     // Switches the login item and reads the real status back.
     void setLaunchAtLogin(bool on);
+    // Asking what to do with time away: after this many idle minutes (5-60), or a sleep.
+    bool askAway() const { return m_askAway; }
+    void setAskAway(bool on);
+    int awayMinutes() const { return m_awayMinutes; }
+    void setAwayMinutes(int minutes);
+
+    static constexpr int minAwayMinutes = 5;
+    static constexpr int maxAwayMinutes = 60;
 
 Q_SIGNALS:
     void dayGoalHoursChanged();
     void notifyGoalChanged();
     void notifyIdleChanged();
     void launchAtLoginChanged();
+    void askAwayChanged();
+    void awayMinutesChanged();
 
 private:
     QString launchErrorText() const { return m_launchError.value_or(QString()); }
@@ -49,4 +61,6 @@ private:
     bool m_notifyIdle = false;
     bool m_launchAtLogin = false;
     std::optional<QString> m_launchError;
+    bool m_askAway = true;
+    int m_awayMinutes = 10;
 };

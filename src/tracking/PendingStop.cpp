@@ -27,6 +27,8 @@ QJsonObject PendingStop::toJson() const
         o.insert(u"taskID"_s, *taskID);
     if (entryID)
         o.insert(u"entryID"_s, *entryID);
+    if (stopReason)
+        o.insert(u"stopReason"_s, *stopReason);
     return o;
 }
 
@@ -43,7 +45,9 @@ std::optional<PendingStop> PendingStop::fromJson(const QJsonValue &value)
     const auto projectID = JsonRead::optionalString(o, "projectID"_L1);
     const auto taskID = JsonRead::optionalString(o, "taskID"_L1);
     const auto entryID = JsonRead::optionalInteger(o, "entryID"_L1);
-    if (!sessionID || !startSynced || !startedAt || !stoppedAt || !isPrivate || !projectID || !taskID || !entryID)
+    const auto stopReason = JsonRead::optionalString(o, "stopReason"_L1);
+    if (!sessionID || !startSynced || !startedAt || !stoppedAt || !isPrivate || !projectID || !taskID || !entryID
+        || !stopReason)
         return std::nullopt;
 
     PendingStop s;
@@ -55,5 +59,6 @@ std::optional<PendingStop> PendingStop::fromJson(const QJsonValue &value)
     s.startedAt = *startedAt;
     s.stoppedAt = *stoppedAt;
     s.isPrivate = *isPrivate;
+    s.stopReason = *stopReason;
     return s;
 }

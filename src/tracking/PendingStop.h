@@ -17,6 +17,9 @@ struct PendingStop {
     Instant startedAt;
     Instant stoppedAt;
     bool isPrivate = false;
+    // Why the session ended, as the server's "stop_reason" takes it; absent
+    // for a stop by hand ("manual").
+    std::optional<QString> stopReason;
 
     // Seconds of the stop; a negative or NaN span counts as 0.
     double duration() const;

@@ -148,8 +148,7 @@ TrackingSnapshot update(const std::function<bool(TrackingSnapshot &)> &changeFn,
     return result.snapshot;
 }
 
-// Starts or stops `snap` in place; false when it already is as asked.
-static bool transition(TrackingSnapshot &snap, bool running, Instant now)
+bool transition(TrackingSnapshot &snap, bool running, Instant now)
 {
     if (running == snap.isRunning)
         return false;
@@ -217,10 +216,19 @@ TrackingSnapshot toggle(Instant now, bool *saved)
 StoreResult acceptStop(const PendingStop &stop)
 {
     return change([&](TrackingSnapshot &snap) {
-        if (snap.pending)
+        // The bank holds the queued copy's seconds, which a discard of time
+        // away may have shortened while this stop was on its way.
+        double seconds = stop.duration();
+        if (snap.pending) {
+            for (const PendingStop &p : std::as_const(*snap.pending))
+                if (p.sessionID == stop.sessionID) {
+                    seconds = p.duration();
+                    break;
+                }
             snap.pending->removeIf([&](const PendingStop &p) { return p.sessionID == stop.sessionID; });
+        }
         const QString key = TrackingSnapshot::dayKey(stop.startedAt);
-        snap.banked[key] = std::max(0.0, snap.banked.value(key, 0.0) - stop.duration());
+        snap.banked[key] = std::max(0.0, snap.banked.value(key, 0.0) - seconds);
         return true;
     });
 }

@@ -44,6 +44,10 @@ StoreResult setRunning(bool running, const Clock &clock);
 // into one.
 StoreResult toggle(const Clock &clock);
 
+// Starts or stops `snap` in place at `now`, without touching the file (for
+// callers composing one locked change); false when it already is as asked.
+bool transition(TrackingSnapshot &snap, bool running, Instant now);
+
 // ---- Older interface: failures only logged ----
 
 // The stored snapshot, or the default one when there is none or it cannot be

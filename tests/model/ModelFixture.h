@@ -19,6 +19,8 @@ struct ModelFixture {
     TestServer server;
     Instant clock = Instant::fromDateTime(QDateTime(QDate(2026, 3, 4), QTime(10, 0)));
     double idleSeconds = 0;
+    // How far the wall clock has been set forward: the elapsed clock does not follow.
+    double clockJump = 0;
     bool inputAllowed = false;
     QString frontmost = QStringLiteral("xterm");
     std::optional<ScreenShot> shot;
@@ -44,6 +46,7 @@ struct ModelFixture {
         p.inputAllowed = [this] { return inputAllowed; };
         p.screenAllowed = [] { return true; };
         p.idleSeconds = [this] { return idleSeconds; };
+        p.elapsed = [this] { return clock.seconds - clockJump; };
         p.frontmostApp = [this] { return frontmost; };
         p.capture = [this]() -> QCoro::Task<std::optional<ScreenShot>> {
             ++captureCalls;

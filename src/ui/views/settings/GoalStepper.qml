@@ -16,6 +16,8 @@ Rectangle {
     readonly property real minimumValue: from
     readonly property real maximumValue: to
     readonly property real stepSize: 1
+    // What the stepper sets, as read out: "Daily goal".
+    property string accessibleName: "Daily goal"
 
     signal step(int direction)
 
@@ -33,7 +35,7 @@ Rectangle {
     Keys.onLeftPressed: if (canDecrease) step(-1)
 
     Accessible.role: Accessible.SpinBox
-    Accessible.name: "Daily goal"
+    Accessible.name: accessibleName
     Accessible.description: label
     Accessible.focusable: true
     Accessible.focused: activeFocus
@@ -85,7 +87,7 @@ Rectangle {
         StepButton {
             objectName: "goalDecrease"
             glyph: "\u2212"
-            accessibleName: "Decrease daily goal"
+            accessibleName: "Decrease " + root.accessibleName.toLowerCase()
             active: root.canDecrease
             onPressed: root.step(-1)
         }
@@ -105,7 +107,7 @@ Rectangle {
         StepButton {
             objectName: "goalIncrease"
             glyph: "+"
-            accessibleName: "Increase daily goal"
+            accessibleName: "Increase " + root.accessibleName.toLowerCase()
             active: root.canIncrease
             onPressed: root.step(1)
         }

@@ -228,6 +228,10 @@ Item {
 
                 App.SettingsDivider {}
 
+                App.AwayPreference {}
+
+                App.SettingsDivider {}
+
                 App.SettingsRow {
                     objectName: "launchRow"
                     iconName: "magic-wand-2"

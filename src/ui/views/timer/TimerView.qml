@@ -64,6 +64,10 @@ Item {
                 }
             }
 
+            App.AwayBanner {
+                Layout.fillWidth: true
+            }
+
             GridLayout {
                 objectName: "timerMain"
                 Layout.fillWidth: true

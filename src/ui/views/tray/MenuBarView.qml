@@ -65,6 +65,10 @@ FocusScope {
             }
         }
 
+        App.AwayBanner {
+            Layout.fillWidth: true
+        }
+
         Ui.CardStyle {
             Layout.fillWidth: true
             Layout.preferredHeight: card.implicitHeight + 2 * padding
