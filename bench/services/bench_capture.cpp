@@ -1,7 +1,8 @@
 // Cost of one screenshot, stage by stage (grab, scale, encode, hash), on
 // private Xvfb screens of 1920 x 1080 and 3024 x 1964 showing a busy picture:
-// zimbrel's pipeline (shared-memory grab, bilinear scale) beside the plain Qt
-// one (QScreen::grabWindow, smooth scale) on the same picture, and the ratio.
+// zimbrel's pipeline (ScreenGrabber's grab and smooth scale), the
+// shared-memory grab with a bilinear scale (XShmGrab), and the plain Qt one
+// (QScreen::grabWindow, smooth scale) on the same picture, with the ratios.
 // Run without arguments; it starts the screens and a copy of itself on each.
 #include "ExtraDisplay.h"
 #include "ScreenGrabber.h"
@@ -92,11 +93,13 @@ int measureHere(int argc, char **argv)
     };
     std::printf("screen %dx%d -> %dx%d (median of %d)\n", screen.width(), screen.height(), size.width(),
                 size.height(), runs);
-    const Stages ours = run("zimbrel", [] { return ScreenGrabber::grab(); },
+    run("zimbrel", [] { return ScreenGrabber::grab(); },
+        [&](const QImage &g) { return ScreenGrabber::scaleToCapture(g, size); });
+    const Stages ours = run("shm", [&] { return XShmGrab::grab(QRect(QPoint(0, 0), screen)); },
                             [&](const QImage &g) { return XShmGrab::scaled(g, size); });
     const Stages plain = run("plain Qt", [] { return QGuiApplication::primaryScreen()->grabWindow(0).toImage(); },
                              [&](const QImage &g) { return g.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation); });
-    std::printf("  ratio    grab %7.2f x   scale %7.2f x   total %7.2f x\n", ours.grab / plain.grab,
+    std::printf("  shm/Qt   grab %7.2f x   scale %7.2f x   total %7.2f x\n", ours.grab / plain.grab,
                 ours.scale / plain.scale, ours.total() / plain.total());
     return 0;
 }

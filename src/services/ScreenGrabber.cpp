@@ -3,7 +3,6 @@
 #include "Permissions.h"
 #include "PortalScreenshot.h"
 #include "TrackingLog.h"
-#include "XShmGrab.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -68,11 +67,6 @@ QImage grab()
     if (!screen)
         return {};
     // The X server's picture of the root window never contains the cursor.
-    // Through shared memory when the server offers it (the picture need not
-    // cross the socket), else the plain way.
-    if (screen->devicePixelRatio() == 1.0)
-        if (QImage shared = XShmGrab::grab(screen->geometry()); !shared.isNull())
-            return shared;
     return screen->grabWindow(0).toImage();
 }
 
@@ -142,8 +136,7 @@ QCoro::Task<std::optional<ScreenShot>> capture()
             logFailure(u"the screen could not be read"_s);
             co_return std::nullopt;
         }
-        // Shown only small: a bilinear scale does.
-        co_return finish(XShmGrab::scaled(grabbed, captureSize(points)), points);
+        co_return finish(grabbed, points);
     }
     const PortalScreenshot::Result result = co_await PortalScreenshot::take();
     if (!result.error.isEmpty()) {

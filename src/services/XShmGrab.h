@@ -6,7 +6,10 @@
 
 // The X11 screenshot through shared memory (MIT-SHM): the server writes the
 // picture straight into a segment both sides map, instead of sending it over
-// the socket, which for a large screen is most of a capture's cost.
+// the socket. A fresh segment per picture costs more in page faults than the
+// socket saves on a local Xvfb (bench_capture measures both), and a kept one
+// would hold the screen's size in memory all day, so captures do not use it
+// yet; the capture benchmark does.
 namespace XShmGrab {
 
 // The `area` of the root window (in device pixels) of the session's display,
