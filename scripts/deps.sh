@@ -13,7 +13,7 @@ packages=(
   qml6-module-qtquick-shapes qml6-module-qtqml
   libqt6svg6 qt6-qpa-plugins qcoro-qt6-dev
   # keyring, X11 input, idle time
-  libsecret-1-dev libsecret-tools libx11-dev libxi-dev libxss-dev libxext-dev
+  libsecret-1-dev libsecret-tools libx11-dev libxi-dev libxss-dev libxext-dev libxcb1-dev
   # Wayland idle notifications: client library, scanner and protocol descriptions
   libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols
   # test server and certificates

@@ -3,7 +3,10 @@
 # tracking session (default ten minutes) with a one-minute screenshot
 # interval, against the loopback test server on the private test desktop
 # (1440 x 900). CPU share and wake-ups are also given for the steady part of
-# the run, from 20 s after launch (signed in, tracking) to its end.
+# the run, from 20 s after launch (signed in, tracking) to its end, beside
+# the floor program's over the same time (a Qt Quick window of the main
+# window's size and renderer whose text changes once a second), and the
+# ratio: the machine may be busy with other work.
 #   bash bench/app/tracking-run.sh [SECONDS]
 # Wake-ups are the context switches (voluntary and not) of all the process's
 # threads, from /proc/PID/task/*/status.
@@ -11,8 +14,9 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-600}
 B=${BENCH_BUILD:-build-bench}
-cmake -S . -B $B -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build $B -j2 --target zimbrel zimbrel-test-server >/dev/null
+cmake -S . -B $B -G Ninja -DCMAKE_BUILD_TYPE=Release -DZIMBREL_SANITIZE=OFF -DZIMBREL_BENCH=ON \
+  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache >/dev/null
+cmake --build $B -j2 --target zimbrel zimbrel-test-server bench_floor >/dev/null
 
 exec bash scripts/test-env.sh bash -c '
 set -u
@@ -26,13 +30,17 @@ xterm -geometry 80x24+100+100 &
 echo secret | $B/src/app/zimbrel --headless --email member@example.com --server "$(cat $work/url)" \
   --selftest $seconds >$work/zimbrel.log 2>&1 &
 app=$!
+$B/bench/app/bench_floor 500 0 >/dev/null 2>&1 &
+floor=$!
 hz=$(getconf CLK_TCK)
-cputicks() { awk "{print \$14 + \$15}" /proc/$app/stat; }
-switches() { cat /proc/$app/task/*/status 2>/dev/null | awk "/ctxt_switches/ {s += \$2} END {print s}"; }
+cputicks() { awk "{print \$14 + \$15}" /proc/${1:-$app}/stat; }
+switches() { cat /proc/${1:-$app}/task/*/status 2>/dev/null | awk "/ctxt_switches/ {s += \$2} END {print s}"; }
 sleep 20
 steady_cpu=$(cputicks); steady_sw=$(switches); steady_at=$(date +%s.%N)
+floor_cpu=$(cputicks $floor); floor_sw=$(switches $floor)
 sleep $((seconds + 8 - 20))
 end_cpu=$(cputicks); end_sw=$(switches); end_at=$(date +%s.%N)
+floor_cpu=$(( $(cputicks $floor) - floor_cpu )); floor_sw=$(( $(switches $floor) - floor_sw ))
 read -r utime stime < <(awk "{print \$14, \$15}" /proc/$app/stat)
 rss=$(awk "/VmRSS/ {print \$2}" /proc/$app/status)
 hwm=$(awk "/VmHWM/ {print \$2}" /proc/$app/status)
@@ -46,6 +54,12 @@ printf "cpu share          %s %% over the whole run\n" $(echo "scale=3; 100 * ($
 printf "cpu share steady   %s %% (from 20 s on)\n" $(echo "scale=3; 100 * ($end_cpu - $steady_cpu) / $hz / $window" | bc)
 printf "wake-ups steady    %s a second (%d context switches in %.0f s, %d threads at the end)\n" \
   $(echo "scale=2; ($end_sw - $steady_sw) / $window" | bc) $((end_sw - steady_sw)) $window $threads
+zcpu=$(echo "scale=4; 100 * ($end_cpu - $steady_cpu) / $hz / $window" | bc)
+fcpu=$(echo "scale=4; 100 * $floor_cpu / $hz / $window" | bc)
+printf "floor, same time   cpu %s %%, wake-ups %s a second\n" $fcpu $(echo "scale=2; $floor_sw / $window" | bc)
+printf "ratio to floor     cpu %s x, wake-ups %s x\n" \
+  $(echo "scale=2; if ($fcpu > 0) $zcpu / $fcpu else 0" | bc) \
+  $(echo "scale=2; if ($floor_sw > 0) ($end_sw - $steady_sw) / $floor_sw else 0" | bc)
 printf "resident memory    %d KiB at the end, %d KiB peak\n" $rss $hwm
 printf "screenshots        %d uploaded\n" $(grep -c "^POST screenshots/upload" $work/server.log)
 printf "activity samples   %d\n" $(grep -c "^POST activity/logs" $work/server.log)

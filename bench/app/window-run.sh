@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Prints zimbrel's cost with the window open and with the tray icon alone:
-# resident memory, CPU share and wake-ups per second while tracking (demo
+# memory, CPU share, wake-ups and frames per second while tracking (demo
 # workspace, SECONDS each, default 120), launch to first frame, and reopening
-# the window. Optimised build, on the private test desktop with trayer.
+# the window; beside each, the floor program's figures from the same time
+# window (a Qt Quick window of the same size and renderer whose text changes
+# once a second) and the ratio. Optimised build, on the private test desktop
+# with trayer.
 #   bash bench/app/window-run.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-120}
-B=build-bench
-cmake -S . -B $B -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build $B -j2 --target zimbrel zimbrel-control bench_window >/dev/null
+B=${BENCH_BUILD:-build-bench}
+cmake -S . -B $B -G Ninja -DCMAKE_BUILD_TYPE=Release -DZIMBREL_SANITIZE=OFF -DZIMBREL_BENCH=ON \
+  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache >/dev/null
+cmake --build $B -j2 --target zimbrel zimbrel-control bench_window bench_floor >/dev/null
 
 exec bash scripts/test-env.sh bash -c '
 set -u
@@ -18,5 +22,5 @@ trayer --edge top --align right --widthtype pixel --width 120 --height 28 --SetD
 tray=$!
 trap "kill $tray 2>/dev/null" EXIT
 sleep 1
-$B/bench/app/bench_window $B/src/app/zimbrel $B/src/controls/zimbrel-control $seconds
+$B/bench/app/bench_window $B/src/app/zimbrel $B/src/controls/zimbrel-control $B/bench/app/bench_floor $seconds
 '

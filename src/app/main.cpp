@@ -7,6 +7,7 @@
 #include "ApplicationService.h"
 #include "InstanceLock.h"
 #include "LaunchOptions.h"
+#include "LocalZone.h"
 #include "MainWindow.h"
 #include "Notifier.h"
 #include "Shell.h"
@@ -96,6 +97,7 @@ int main(int argc, char **argv)
     std::unique_ptr<QGuiApplication> app = windowless ? std::make_unique<QGuiApplication>(argc, argv)
                                                       : std::make_unique<QApplication>(argc, argv);
     app->setQuitOnLastWindowClosed(false);
+    LocalZone zone;
 
     const auto parsed = LaunchOptions::parse(QCoreApplication::arguments());
     if (const auto *exit = std::get_if<LaunchOptions::Exit>(&parsed)) {

@@ -58,7 +58,8 @@ AppModel::AppModel(Platform platform, Launch launch, QObject *parent)
     ChangeSignal::observe(this, SLOT(sharedTimerChanged()));
 
     // 7. Restore the session; its refresh runs after start-up has returned.
-    if (m_session->restore())
+    // The demo shows its own member and never asks the keychain.
+    if (!launch.demo && m_session->restore())
         QMetaObject::invokeMethod(this, [this] { startRefresh(); }, Qt::QueuedConnection);
 
     // 8.-10. Launch settings.

@@ -61,10 +61,20 @@ std::unique_ptr<XInputTap> XInputTap::open(Sink sink, const QByteArray &display)
 
 bool XInputTap::available(const QByteArray &display)
 {
-    // Asked every few seconds: the session's kept connection serves.
+    // Asked every few seconds: the session's kept connection serves, and
+    // its answer holds until that connection is replaced (DISPLAY changed,
+    // server lost), so no extension query crosses the socket on each ask.
     if (display.isEmpty()) {
         XConnection *connection = XConnection::session();
-        return connection && xinputOpcode(*connection) != 0;
+        if (!connection)
+            return false;
+        static int answeredFor = -1;
+        static bool answer = false;
+        if (answeredFor != XConnection::openedCount()) {
+            answer = xinputOpcode(*connection) != 0;
+            answeredFor = XConnection::openedCount();
+        }
+        return answer;
     }
     std::unique_ptr<XConnection> connection = XConnection::open(display);
     return connection && xinputOpcode(*connection) != 0;

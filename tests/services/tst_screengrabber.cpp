@@ -3,11 +3,14 @@
 #include "ExtraDisplay.h"
 #include "ScreenGrabber.h"
 #include "TestEnv.h"
+#include "XShmGrab.h"
 
 #include <QGuiApplication>
 #include <QPainter>
 #include <QProcess>
+#include <QRasterWindow>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -192,6 +195,50 @@ private Q_SLOTS:
         QImage decoded;
         QVERIFY(decoded.load(dir.filePath(u"shot.jpg"_s), "JPG"));
         QCOMPARE(decoded.size(), QSize(1600, 1039));
+    }
+
+    void sharedMemoryGrabMatchesThePlainOne()
+    {
+        // Four colours in the top-left corner of the test screen.
+        struct Quadrants : QRasterWindow {
+            void paintEvent(QPaintEvent *) override
+            {
+                QPainter p(this);
+                p.fillRect(0, 0, 100, 50, QColor(255, 0, 0));
+                p.fillRect(100, 0, 100, 50, QColor(0, 255, 0));
+                p.fillRect(0, 50, 100, 50, QColor(0, 0, 255));
+                p.fillRect(100, 50, 100, 50, QColor(250, 250, 10));
+            }
+        } window;
+        window.setFlag(Qt::FramelessWindowHint);
+        window.setGeometry(0, 0, 200, 100);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QImage plain = QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+        QTRY_COMPARE(plain.pixel(150, 75), qRgb(250, 250, 10));
+
+        const QImage whole = XShmGrab::grab(QRect(0, 0, 1440, 900));
+        QCOMPARE(whole.size(), QSize(1440, 900));
+        QCOMPARE(whole, plain);
+        // A part of the screen, and a part reaching over its edge, cut to it.
+        QCOMPARE(XShmGrab::grab(QRect(90, 40, 20, 20)), plain.copy(90, 40, 20, 20));
+        QCOMPARE(XShmGrab::grab(QRect(1400, 880, 100, 100)).size(), QSize(40, 20));
+        QVERIFY(XShmGrab::grab(QRect(2000, 0, 10, 10)).isNull());
+        QVERIFY(XShmGrab::grab(QRect()).isNull());
+        // Still readable once the segment's other copies are gone.
+        QImage kept = XShmGrab::grab(QRect(0, 0, 200, 100)).copy(150, 0, 10, 10);
+        QCOMPARE(kept.pixel(5, 5), qRgb(0, 255, 0));
+
+        // Scaled to a quarter, the colours stay where they were.
+        const QImage small = XShmGrab::scaled(XShmGrab::grab(QRect(0, 0, 200, 100)), QSize(50, 25));
+        QCOMPARE(small.size(), QSize(50, 25));
+        QCOMPARE(small.pixel(10, 5), qRgb(255, 0, 0));
+        QCOMPARE(small.pixel(40, 5), qRgb(0, 255, 0));
+        QCOMPARE(small.pixel(10, 20), qRgb(0, 0, 255));
+        QCOMPARE(small.pixel(40, 20), qRgb(250, 250, 10));
+        QCOMPARE(XShmGrab::scaled(plain, plain.size()).cacheKey(), plain.cacheKey());
+        QVERIFY(XShmGrab::scaled(QImage(), QSize(5, 5)).isNull());
+        QVERIFY(XShmGrab::scaled(plain, QSize()).isNull());
     }
 
     void withoutScreenAccessNothingAndNoLog()

@@ -36,6 +36,14 @@ void FakePortal::change(const QVariant &value, const QString &key)
     m_bus.send(signal);
 }
 
+void FakePortal::changeSetting(const QString &ns, const QString &key, const QVariant &value)
+{
+    settings.insert(ns + u'/' + key, value);
+    QDBusMessage signal = QDBusMessage::createSignal(path, u"org.freedesktop.portal.Settings"_s, u"SettingChanged"_s);
+    signal << ns << key << QVariant::fromValue(QDBusVariant(value));
+    m_bus.send(signal);
+}
+
 QDBusVariant FakePortal::ReadOne(const QString &ns, const QString &key)
 {
     if (readOneMissing) {
@@ -47,6 +55,8 @@ QDBusVariant FakePortal::ReadOne(const QString &ns, const QString &key)
 
 QDBusVariant FakePortal::Read(const QString &ns, const QString &key)
 {
+    if (const auto it = settings.constFind(ns + u'/' + key); it != settings.cend())
+        return QDBusVariant(QVariant::fromValue(QDBusVariant(*it)));
     if (ns != "org.freedesktop.appearance"_L1 || key != "color-scheme"_L1) {
         sendErrorReply(u"org.freedesktop.portal.Error.NotFound"_s, u"Requested setting not found"_s);
         return {};

@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusVariant>
+#include <QHash>
 #include <QObject>
 
 // A settings portal on its own connection to the test bus, answering
@@ -21,6 +22,11 @@ public:
     // Behave like a version 1 portal that only knows Read.
     bool readOneMissing = false;
 
+    // Other settings, by "namespace/key".
+    QHash<QString, QVariant> settings;
+
+    // Changes another setting and announces it.
+    void changeSetting(const QString &ns, const QString &key, const QVariant &value);
     // Changes the answer and announces it with SettingChanged.
     void change(const QVariant &value, const QString &key = QStringLiteral("color-scheme"));
 

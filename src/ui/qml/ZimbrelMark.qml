@@ -9,10 +9,10 @@ Item {
     property real size: 40
     property int tone: ZimbrelTone.Auto
     property bool live: false
-    // True while the dot is meant to pulse (live and shown); `pulse` is where the pulse is now,
+    // True while the dot is meant to beat (live and shown); `pulse` is where the beat is now,
     // from 0 (at rest) to 1 (scaled 1.28, 55 % opacity).
     property bool beat: false
-    property real pulse: 0
+    readonly property real pulse: beat && !Motion.still ? Math.max(0, 1 - (Motion.now - beatAt) / Motion.frameMs) : 0
 
     readonly property bool darkLook: tone === ZimbrelTone.OnDark || (tone === ZimbrelTone.Auto && Appearance.dark)
     readonly property real glyphHeight: 0.633 * size
@@ -53,53 +53,31 @@ Item {
         opacity: 1 - 0.45 * root.pulse
     }
 
-    // The breath is stepped rather than animated: a few eased values per half
-    // breath look the same at this size, and the window redraws eight times a
-    // second instead of sixty for as long as the timer runs.
-    readonly property int stepsPerHalf: 7
-    property int step: 0
+    // The dot beats once a second on the shared motion clock: it pops on
+    // a frame and is back at rest on the next, so it rides on the frames the
+    // running clock draws anyway and asks for its own only when nothing else
+    // moves. Still while the window cannot be seen or the desktop asks for
+    // reduced motion.
+    property int beatAt: -100000
 
-    function eased(x) {
-        return x < 0.5 ? 2 * x * x : 1 - 2 * (1 - x) * (1 - x)
-    }
-
-    Timer {
-        id: breathe
-        interval: Math.round(900 / root.stepsPerHalf)
-        repeat: true
-        onTriggered: {
-            root.step = (root.step + 1) % (2 * root.stepsPerHalf)
-            const along = root.step <= root.stepsPerHalf ? root.step : 2 * root.stepsPerHalf - root.step
-            root.pulse = root.eased(along / root.stepsPerHalf)
-        }
-    }
-
-    NumberAnimation {
-        id: settle
-        target: root
-        property: "pulse"
-        to: 0
-        duration: 200
-        easing.type: Easing.OutQuad
-    }
-
-    // A hidden mark (the rail of the layout not in use, say) still asks the
-    // window for a frame at each step: it breathes only while it can be seen.
     function follow() {
-        if (live && visible) {
-            settle.stop()
-            beat = true
-            step = 0
-            pulse = 0
-            breathe.restart()
-        } else {
-            breathe.stop()
-            beat = false
-            settle.restart()
+        beat = live && visible
+        Motion.keep(root, beat)
+        if (beat)
+            beatAt = Motion.begin(Motion.frameMs)
+    }
+
+    Connections {
+        target: Motion
+        enabled: root.beat
+        function onNowChanged() {
+            if (Motion.now - root.beatAt >= 1000 - Motion.frameMs)
+                root.beatAt = Motion.begin(Motion.frameMs)
         }
     }
 
     onLiveChanged: follow()
     onVisibleChanged: follow()
     Component.onCompleted: follow()
+    Component.onDestruction: Motion.keep(root, false)
 }

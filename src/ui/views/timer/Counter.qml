@@ -9,10 +9,14 @@ Row {
     required property string icon
     required property int count
     required property string unit
-    property real shown: count
+    // The number on screen glides to the new count.
+    readonly property real shown: glide.value
 
     spacing: 6
-    Behavior on shown { NumberAnimation { duration: 300; easing.type: Easing.OutCubic } }
+    Ui.Glide {
+        id: glide
+        target: root.count
+    }
     Accessible.role: Accessible.StaticText
     Accessible.name: count + " " + unit
 

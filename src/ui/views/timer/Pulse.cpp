@@ -1,18 +1,14 @@
 #include "Pulse.h"
 
+#include "Motion.h"
 #include "SmoothCorners.h"
 
-#include <QEasingCurve>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
-// The ease-out of a change, drawn in five frames.
-constexpr int easeMs = 300;
-constexpr int stepMs = 60;
-
 double unit(double v)
 {
     return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0;
@@ -23,14 +19,20 @@ Pulse::Pulse(QQuickItem *parent)
     : QQuickPaintedItem(parent)
 {
     setAntialiasing(true);
-    m_step.setInterval(stepMs);
-    connect(&m_step, &QTimer::timeout, this, [this] {
-        const double t = std::min(1.0, double(m_since.elapsed()) / easeMs);
-        m_progress = QEasingCurve(QEasingCurve::OutCubic).valueForProgress(t);
-        if (t >= 1.0)
-            m_step.stop();
-        update();
-    });
+    connect(Motion::instance(), &Motion::nowChanged, this, &Pulse::follow);
+    connect(Motion::instance(), &Motion::stillChanged, this, &Pulse::follow);
+}
+
+void Pulse::follow()
+{
+    if (m_progress >= 1)
+        return;
+    const Motion *motion = Motion::instance();
+    const double along = motion->still()
+        ? 1.0
+        : std::min(1.0, double(motion->now() - m_changedAt + Motion::frameMs) / (2 * Motion::frameMs));
+    m_progress = 1 - (1 - along) * (1 - along);
+    update();
 }
 
 QList<Pulse::Bar> Pulse::bars(QSizeF size, const QList<double> &values)
@@ -94,11 +96,11 @@ void Pulse::setValues(const QVariantList &values)
     if (next == m_to)
         return;
     m_from = shown();
+    m_progress = 1; // the motion clock's nudge below is for the new change
     m_to = std::move(next);
+    m_changedAt = Motion::instance()->begin(Motion::frameMs);
     m_progress = 0;
-    m_since.start();
-    m_step.start();
-    update();
+    follow();
     Q_EMIT valuesChanged();
 }
 

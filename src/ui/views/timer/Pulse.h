@@ -4,14 +4,13 @@
 #include <QList>
 #include <QQuickPaintedItem>
 #include <QRectF>
-#include <QElapsedTimer>
-#include <QTimer>
 
 // The live activity graph: one bar per value (0…1), oldest on the left, the
-// newer bars more opaque. Changes of the values ease out over 0.3 s in a few
-// steps rather than at the display's frame rate: the graph changes every
-// second while tracking, and an all-day window should not redraw 60 times a
-// second for it. Purely decorative: hidden from accessibility.
+// newer bars more opaque. A change of the values eases out in two frames of
+// the shared motion clock (most of the way on the change, settled on the
+// next), the frames the running clock draws anyway; at once while the window
+// cannot be seen or the desktop asks for reduced motion. Purely decorative:
+// hidden from accessibility.
 class Pulse : public QQuickPaintedItem {
     Q_OBJECT
     QML_ELEMENT
@@ -53,9 +52,10 @@ private:
 
     QList<double> m_from;
     QList<double> m_to;
+    void follow();
+
     double m_progress = 1;
-    QTimer m_step;          // one frame of the ease-out
-    QElapsedTimer m_since;  // since the values last changed
+    int m_changedAt = 0;    // on the motion clock
     bool m_active = false;
     QColor m_color = Qt::darkGreen;
     QColor m_trackColor = Qt::lightGray;

@@ -36,9 +36,18 @@ Row {
             readonly property string character: root.text.charAt(index)
             readonly property bool digit: character >= "0" && character <= "9"
             property string settled
+            // When the character last changed, on the shared motion clock.
+            property int changedAt: -100000
             // 0 when the character has just changed, 1 once it has rolled in.
-            property real progress: 1
-            property int step: 4
+            // The roll is drawn in two frames shared with every other moving
+            // part (three quarters in on the change, settled on the next), so
+            // a running clock costs two frames a second, not one per digit.
+            readonly property real progress: {
+                if (Ui.Motion.still)
+                    return 1
+                const along = Math.min(1, (Ui.Motion.now - changedAt + Ui.Motion.frameMs) / (2 * Ui.Motion.frameMs))
+                return 1 - (1 - along) * (1 - along)
+            }
 
             width: digit ? root.digitWidth : incoming.implicitWidth
             height: incoming.implicitHeight
@@ -49,9 +58,7 @@ Row {
             onCharacterChanged: {
                 outgoing.text = settled
                 settled = character
-                step = 0
-                progress = 0
-                roll.restart()
+                changedAt = Ui.Motion.begin(Ui.Motion.frameMs)
             }
 
             Text {
@@ -74,21 +81,6 @@ Row {
                 font: root.font
                 color: root.color
                 Accessible.ignored: true
-            }
-
-            // The roll in four eased frames (ease-out over about 0.26 s) rather
-            // than at the display's frame rate: a running clock changes every
-            // second, and a window open all day should redraw little for it.
-            Timer {
-                id: roll
-                interval: 65
-                repeat: true
-                onTriggered: {
-                    cell.step += 1
-                    cell.progress = 1 - Math.pow(1 - cell.step / 4, 3)
-                    if (cell.step >= 4)
-                        stop()
-                }
             }
         }
     }

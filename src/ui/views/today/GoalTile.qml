@@ -1,5 +1,6 @@
 import QtQuick
 import Zimbrel.App as App
+import Zimbrel.Ui as Ui
 
 // A stat tile with a progress bar toward a goal under it.
 App.StatTile {
@@ -17,12 +18,15 @@ App.StatTile {
 
         Rectangle {
             objectName: "goalFill"
-            width: parent.width * root.shownProgress
+            width: parent.width * fill.value
             height: parent.height
             radius: 3
             color: root.tint
             visible: width > 0
-            Behavior on width { NumberAnimation { duration: 300; easing.type: Easing.OutCubic } }
+            Ui.Glide {
+                id: fill
+                target: root.shownProgress
+            }
         }
     }
 }

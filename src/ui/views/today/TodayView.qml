@@ -83,8 +83,11 @@ Item {
                                 lineWidth: 14
                                 color: Ui.Palette.brand
                                 trackColor: Ui.Palette.track
-                                fraction: root.vm.ringFraction
-                                Behavior on fraction { NumberAnimation { duration: 800; easing.type: Easing.OutCubic } }
+                                fraction: ring.value
+                                Ui.Glide {
+                                    id: ring
+                                    target: root.vm.ringFraction
+                                }
                             }
                             Column {
                                 anchors.centerIn: parent
