@@ -18,6 +18,9 @@ App.SettingsRow {
         objectName: "awayStepper"
         anchors.verticalCenter: parent.verticalCenter
         accessibleName: "Minutes before time counts as away"
+        value: root.minutes
+        from: 5
+        to: 60
         label: root.minutes + " min"
         enabled: root.prefs.askAway
         opacity: enabled ? 1 : 0.45
