@@ -1,4 +1,5 @@
 #include "Appearance.h"
+#include "PortalValue.h"
 
 #include "SessionBus.h"
 #include "TrackingLog.h"
@@ -20,25 +21,6 @@ const auto portalInterface = u"org.freedesktop.portal.Settings"_s;
 const auto appearanceNamespace = u"org.freedesktop.appearance"_s;
 const auto schemeKey = u"color-scheme"_s;
 
-// The portal wraps the value in one variant (ReadOne) or two (Read).
-QVariant unwrap(QVariant value)
-{
-    for (int depth = 0; depth < 4; ++depth) {
-        if (value.canConvert<QDBusVariant>() && value.metaType() == QMetaType::fromType<QDBusVariant>()) {
-            value = qvariant_cast<QDBusVariant>(value).variant();
-        } else if (value.metaType() == QMetaType::fromType<QDBusArgument>()) {
-            const auto arg = qvariant_cast<QDBusArgument>(value);
-            if (arg.currentSignature() != "v"_L1)
-                break;
-            QDBusVariant inner;
-            arg >> inner;
-            value = inner.variant();
-        } else {
-            break;
-        }
-    }
-    return value;
-}
 } // namespace
 
 Appearance::Appearance(QObject *parent)
@@ -137,7 +119,7 @@ void Appearance::readPortal()
 
 void Appearance::takePortalValue(const QVariant &value)
 {
-    const QVariant v = unwrap(value);
+    const QVariant v = unwrapPortalValue(value);
     bool ok = false;
     const uint scheme = v.toUInt(&ok);
     if (!ok || scheme > 2) {

@@ -1,4 +1,5 @@
 #include "Motion.h"
+#include "PortalValue.h"
 
 #include "SessionBus.h"
 #include "TrackingLog.h"
@@ -26,25 +27,6 @@ const auto gnomeKey = u"enable-animations"_s;
 const auto kdeNamespace = u"org.kde.kdeglobals.KDE"_s;
 const auto kdeKey = u"AnimationDurationFactor"_s;
 
-// The portal wraps the value in one variant (ReadOne) or two (Read).
-QVariant unwrap(QVariant value)
-{
-    for (int depth = 0; depth < 4; ++depth) {
-        if (value.metaType() == QMetaType::fromType<QDBusVariant>()) {
-            value = qvariant_cast<QDBusVariant>(value).variant();
-        } else if (value.metaType() == QMetaType::fromType<QDBusArgument>()) {
-            const auto arg = qvariant_cast<QDBusArgument>(value);
-            if (arg.currentSignature() != "v"_L1)
-                break;
-            QDBusVariant inner;
-            arg >> inner;
-            value = inner.variant();
-        } else {
-            break;
-        }
-    }
-    return value;
-}
 } // namespace
 
 Motion::Motion(QObject *parent)
@@ -230,7 +212,7 @@ void Motion::readPortal(const QString &ns, const QString &key)
 
 void Motion::takeSetting(const QString &ns, const QString &key, const QVariant &value)
 {
-    const QVariant v = unwrap(value);
+    const QVariant v = unwrapPortalValue(value);
     if (ns == gnomeNamespace && key == gnomeKey) {
         if (v.metaType() != QMetaType::fromType<bool>()) {
             qCWarning(lcTracking) << "Unreadable enable-animations from the settings portal:" << v;
