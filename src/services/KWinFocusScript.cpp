@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -127,22 +128,62 @@ void KWinFocusScript::load()
         return;
     }
     file.close();
-    // One left behind by a program that did not get to quit is replaced; the
-    // bus delivers these two calls to KWin in order.
-    bus.send(scriptingCall(u"unloadScript"_s, {QString::fromLatin1(pluginName)}));
+    // One left behind by a program that did not get to quit is replaced.
+    // KWin lets it go only when back in its event loop, so ours is loaded
+    // once the unloading is answered, and again shortly if it was still there.
     auto *pending = new QDBusPendingCallWatcher(
-        bus.asyncCall(scriptingCall(u"loadScript"_s, {m_file, QString::fromLatin1(pluginName)}), 5000), this);
+        bus.asyncCall(scriptingCall(u"unloadScript"_s, {QString::fromLatin1(pluginName)}), 5000), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *done) {
+        done->deleteLater();
+        const bool replaced = done->reply().arguments().value(0).toBool();
+        loadFile(replaced ? 10 : 0);
+    });
+}
+
+void KWinFocusScript::loadFile(int retries)
+{
+    auto *pending = new QDBusPendingCallWatcher(
+        SessionBus::connection().asyncCall(scriptingCall(u"loadScript"_s, {m_file, QString::fromLatin1(pluginName)}),
+                                           5000),
+        this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this, retries](QDBusPendingCallWatcher *done) {
         done->deleteLater();
         const QDBusMessage reply = done->reply();
         bool ok = false;
         const int id = reply.arguments().value(0).toInt(&ok);
+        if (m_file.isEmpty()) {
+            // Unloaded while KWin was loading it.
+            if (ok && id >= 0)
+                SessionBus::connection().send(scriptingCall(u"unloadScript"_s, {QString::fromLatin1(pluginName)}));
+            return;
+        }
+        if (reply.type() == QDBusMessage::ReplyMessage && ok && id < 0 && retries > 0) {
+            QTimer::singleShot(100, this, [this, retries] { loadFile(retries - 1); });
+            return;
+        }
         if (reply.type() != QDBusMessage::ReplyMessage || !ok || id < 0) {
             fail(reply.type() == QDBusMessage::ErrorMessage ? reply.errorMessage() : u"loadScript refused it"_s);
             return;
         }
         m_loaded = true;
-        run(id, false);
+        start(id);
+    });
+}
+
+void KWinFocusScript::start(int id)
+{
+    // KWin 5.27 numbers a script by how many are loaded, so after another
+    // script went, ours can get the number, and the D-Bus object, of one
+    // still loaded: running /<id> would run that one and not ours. Scripting's
+    // start runs every loaded script that is not running yet, whatever its
+    // number (as KWin does on each reconfiguration); KWin without it gets
+    // the object call.
+    auto *pending =
+        new QDBusPendingCallWatcher(SessionBus::connection().asyncCall(scriptingCall(u"start"_s, {}), 5000), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this, id](QDBusPendingCallWatcher *done) {
+        done->deleteLater();
+        if (done->reply().type() != QDBusMessage::ReplyMessage)
+            run(id, false);
     });
 }
 

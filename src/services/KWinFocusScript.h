@@ -28,6 +28,8 @@ public:
 
 private:
     void load();
+    void loadFile(int retries);
+    void start(int id);
     void run(int id, bool plasma6);
     void fail(const QString &why);
 

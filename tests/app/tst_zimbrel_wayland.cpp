@@ -62,10 +62,6 @@ class TestZimbrelWayland : public QObject {
 private Q_SLOTS:
     void nativeWindowComesBackOnASecondLaunch()
     {
-        // Since the program loads its own KWin focus script at start, the
-        // harness's script that lists KWin's windows no longer reports this
-        // program's window: skipped until the two scripts coexist.
-        QSKIP("the window listing script and the focus script do not yet coexist");
         WaylandDesktop desktop(WaylandDesktop::Shell::KWin);
         if (!desktop.isRunning())
             QSKIP(qPrintable(desktop.failure()));
@@ -106,10 +102,6 @@ private Q_SLOTS:
 
     void trayIconBringsUpTheWindowNotThePanel()
     {
-        // Since the program loads its own KWin focus script at start, the
-        // harness's script that lists KWin's windows no longer reports this
-        // program's window: skipped until the two scripts coexist.
-        QSKIP("the window listing script and the focus script do not yet coexist");
         WaylandDesktop desktop(WaylandDesktop::Shell::KWin);
         if (!desktop.isRunning())
             QSKIP(qPrintable(desktop.failure()));

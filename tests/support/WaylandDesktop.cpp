@@ -14,7 +14,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QRegularExpression>
 #include <QThread>
 #include <QUrl>
 #include <QUuid>
@@ -555,16 +554,19 @@ std::optional<QStringList> WaylandDesktop::runKWinScript(const QString &source, 
     if (!writeFile(file, script.toUtf8()))
         return std::nullopt;
     const QString kwin = u"org.kde.KWin"_s;
+    // "(N,)", or "(-1,)" when refused. KWin 5.27 numbers a script by how many
+    // are loaded, so once another went, N can be the number, and /N the D-Bus
+    // object, of a script still loaded (the program's focus script): run on
+    // /N would run that one. Scripting.start runs every loaded script that is
+    // not running yet, ours whatever its number.
     const std::optional<QString> loaded =
         call(kwin, u"/Scripting"_s, u"org.kde.kwin.Scripting.loadScript"_s, {file, name});
-    if (!loaded)
+    if (!loaded || loaded->contains(u'-'))
         return std::nullopt;
-    // "(N,)": the script's number, its object is /N (Plasma 5) or /Scripting/ScriptN (Plasma 6).
-    QString number = *loaded;
-    number.remove(QRegularExpression(u"[^0-9-]"_s));
-    if (!call(kwin, u"/"_s + number, u"org.kde.kwin.Script.run"_s) &&
-        !call(kwin, u"/Scripting/Script"_s + number, u"org.kde.kwin.Script.run"_s))
+    if (!call(kwin, u"/Scripting"_s, u"org.kde.kwin.Scripting.start"_s)) {
+        call(kwin, u"/Scripting"_s, u"org.kde.kwin.Scripting.unloadScript"_s, {name});
         return std::nullopt;
+    }
     QStringList lines;
     const bool done = TestEnv::waitFor(
         [&] {
