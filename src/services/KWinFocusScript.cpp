@@ -172,19 +172,29 @@ void KWinFocusScript::loadFile(int retries)
 
 void KWinFocusScript::start(int id)
 {
-    // KWin 5.27 numbers a script by how many are loaded, so after another
-    // script went, ours can get the number, and the D-Bus object, of one
-    // still loaded: running /<id> would run that one and not ours. Scripting's
-    // start runs every loaded script that is not running yet, whatever its
-    // number (as KWin does on each reconfiguration); KWin without it gets
-    // the object call.
+    // The script's own object is asked to run first. But KWin 5.27 numbers a
+    // script by how many are loaded, so after another script went, ours can
+    // get the number, and the D-Bus object, of one still loaded: /<id> then
+    // runs that one and not ours. Scripting's start runs every loaded script
+    // that is not running yet, whatever its number (as KWin does on each
+    // reconfiguration), so it follows. Only when both fail is it a failure.
+    m_startsLeft = 2;
+    run(id, false);
     auto *pending =
         new QDBusPendingCallWatcher(SessionBus::connection().asyncCall(scriptingCall(u"start"_s, {}), 5000), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this, [this, id](QDBusPendingCallWatcher *done) {
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *done) {
         done->deleteLater();
-        if (done->reply().type() != QDBusMessage::ReplyMessage)
-            run(id, false);
+        if (done->reply().type() == QDBusMessage::ReplyMessage)
+            m_startsLeft = 0;
+        else
+            startFailed(done->reply().errorMessage());
     });
+}
+
+void KWinFocusScript::startFailed(const QString &why)
+{
+    if (m_startsLeft > 0 && --m_startsLeft == 0)
+        fail(why);
 }
 
 void KWinFocusScript::run(int id, bool plasma6)
@@ -198,13 +208,15 @@ void KWinFocusScript::run(int id, bool plasma6)
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this, id, plasma6](QDBusPendingCallWatcher *done) {
         done->deleteLater();
         const QDBusMessage reply = done->reply();
-        if (reply.type() == QDBusMessage::ReplyMessage)
+        if (reply.type() == QDBusMessage::ReplyMessage) {
+            m_startsLeft = 0;
             return;
+        }
         if (!plasma6) {
             run(id, true);
             return;
         }
-        fail(reply.errorMessage());
+        startFailed(reply.errorMessage());
     });
 }
 

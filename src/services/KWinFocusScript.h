@@ -31,10 +31,12 @@ private:
     void loadFile(int retries);
     void start(int id);
     void run(int id, bool plasma6);
+    void startFailed(const QString &why);
     void fail(const QString &why);
 
     QString m_file;
     QString m_kwinOwner;
     bool m_loaded = false;
+    int m_startsLeft = 0; // ways of starting the script still pending
     bool m_warned = false;
 };
