@@ -33,6 +33,7 @@ struct Sample {
     // thread id: a thread that ends between two samples takes its count with
     // it, so only threads still alive are compared.
     QHash<QString, qint64> switches;
+    QHash<QString, QString> names; // thread id to its name
     qint64 rssKiB = 0;
     qint64 pssKiB = 0;
     qint64 privateKiB = 0; // the Private_* lines of smaps_rollup
@@ -53,6 +54,9 @@ Sample sample(qint64 pid)
         QFile status(QStringLiteral("/proc/%1/task/%2/status").arg(pid).arg(task));
         if (!status.open(QIODevice::ReadOnly))
             continue;
+        QFile comm(QStringLiteral("/proc/%1/task/%2/comm").arg(pid).arg(task));
+        if (comm.open(QIODevice::ReadOnly))
+            s.names[task] = QString::fromLocal8Bit(comm.readAll().trimmed());
         for (const QByteArray &l : status.readAll().split('\n'))
             if (l.startsWith("voluntary_ctxt_switches") || l.startsWith("nonvoluntary_ctxt_switches"))
                 s.switches[task] += l.mid(l.indexOf(':') + 1).trimmed().toLongLong();
@@ -169,6 +173,14 @@ void measure(const char *what, QProcess &zimbrel, QProcess *floor, int seconds)
     const Figures z = figures(a, b, seconds, linesWith(zimbrel, "zimbrel: frame"));
     std::printf("%s (%d s)\n", what, seconds);
     print("zimbrel", z);
+    // Where the wake-ups happen: each thread that woke at least once in ten seconds.
+    QString byThread;
+    for (auto it = b.switches.cbegin(); it != b.switches.cend(); ++it) {
+        const double rate = double(it.value() - a.switches.value(it.key(), 0)) / seconds;
+        if (rate >= 0.1)
+            byThread += QStringLiteral("  %1 %2").arg(b.names.value(it.key(), it.key())).arg(rate, 0, 'f', 2);
+    }
+    std::printf("  %-9s wake-ups /s by thread:%s\n", "", qPrintable(byThread));
     if (!floor)
         return;
     const Figures f = figures(fa, fb, seconds, linesWith(*floor, "floor: frame"));

@@ -133,14 +133,22 @@ XConnection::ErrorTrap::ErrorTrap(XConnection &connection)
 
 XConnection::ErrorTrap::~ErrorTrap()
 {
-    if (!m_connection.broken())
-        XSync(m_connection.display(), False);
+    settle();
     XSetErrorHandler(reinterpret_cast<XErrorHandler>(m_previous));
 }
 
 bool XConnection::ErrorTrap::failed()
 {
-    if (!m_connection.broken())
-        XSync(m_connection.display(), False);
+    settle();
     return trappedErrors > 0 || m_connection.broken();
+}
+
+void XConnection::ErrorTrap::settle()
+{
+    // The server answers in order: once the last request sent has been
+    // answered (a reply read), every error before it has arrived too, and a
+    // sync would only cost another round trip.
+    Display *dpy = m_connection.display();
+    if (!m_connection.broken() && LastKnownRequestProcessed(dpy) + 1 < NextRequest(dpy))
+        XSync(dpy, False);
 }

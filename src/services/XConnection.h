@@ -38,16 +38,20 @@ public:
     int fd() const;
 
     // Collects protocol errors of the calls made during its lifetime; the
-    // destructor waits for the server's answer (XSync) before restoring the
-    // previous handler, so no late error escapes to it.
+    // destructor waits for the server's answer (XSync, unless the last
+    // request's reply was already read) before restoring the previous
+    // handler, so no late error escapes to it.
     class ErrorTrap {
     public:
         explicit ErrorTrap(XConnection &connection);
         ~ErrorTrap();
-        // Syncs and tells whether any error arrived so far.
+        // Waits for the answers (see settle) and tells whether any error arrived so far.
         bool failed();
 
     private:
+        // Waits until every request sent so far has been answered.
+        void settle();
+
         XConnection &m_connection;
         void *m_previous;
     };

@@ -85,6 +85,33 @@ private Q_SLOTS:
         QVERIFY(IdleTime::seconds() < later);
     }
 
+    // The trap catches an error whether or not the failing request has a
+    // reply, and a request that succeeded leaves it clean.
+    void errorTrapCatchesEveryError()
+    {
+        std::unique_ptr<XConnection> connection = XConnection::open();
+        QVERIFY(connection);
+        Display *dpy = connection->display();
+        const Window bogus = 0x1fffff;
+        {
+            XConnection::ErrorTrap trap(*connection);
+            XWindowAttributes attributes;
+            XGetWindowAttributes(dpy, DefaultRootWindow(dpy), &attributes);
+            QVERIFY(!trap.failed());
+        }
+        {
+            XConnection::ErrorTrap trap(*connection);
+            XWindowAttributes attributes;
+            XGetWindowAttributes(dpy, bogus, &attributes);
+            QVERIFY(trap.failed());
+        }
+        {
+            XConnection::ErrorTrap trap(*connection);
+            XSelectInput(dpy, bogus, PropertyChangeMask);
+            QVERIFY(trap.failed());
+        }
+    }
+
     void idleTimeWithoutXAsksTheBus()
     {
         EnvOverride noX("DISPLAY", ":4242");

@@ -357,6 +357,29 @@ private Q_SLOTS:
         }
     }
 
+    // The dial is painted again only when the eye could tell: a running
+    // second on an eight-hour goal moves the tip by hundredths of a pixel.
+    void dialRepaintsOnlyVisibleChanges()
+    {
+        const QSizeF canvas(200, 200);
+        const double goal = 8 * 3600;
+        const auto at = [&](double total, double session, bool running = true) {
+            return DayDialGeometry::compute(canvas, total, session, goal, running);
+        };
+        const auto shown = at(3600, 600);
+        QVERIFY(at(3601, 601).looksLike(shown));
+        QVERIFY(at(3605, 605).looksLike(shown));
+        // About a quarter pixel along a ring of radius 94: 8 h / (4 * 2 pi * 94) = 12 s.
+        QVERIFY(!at(3613, 613).looksLike(shown));
+        QVERIFY(!at(3600, 600, false).looksLike(shown));   // the dot goes
+        QVERIFY(!at(3600, 0).looksLike(shown));            // the session arc goes
+        QVERIFY(!DayDialGeometry::compute({300, 300}, 3600, 600, goal, true).looksLike(shown));
+        QVERIFY(!DayDialGeometry::compute(canvas, 3600, 600, 9 * 3600, true).looksLike(shown));
+        // A short goal moves visibly every second.
+        const auto hour = DayDialGeometry::compute(canvas, 100, 100, 600, true);
+        QVERIFY(!DayDialGeometry::compute(canvas, 101, 101, 600, true).looksLike(hour));
+    }
+
     void dialAnglesStartAtTwelve()
     {
         const auto g = DayDialGeometry::compute({100, 100}, 0, 0, 3600, false);

@@ -31,14 +31,26 @@ DayDial::DayDial(QQuickItem *parent)
     setFlag(ItemHasContents);
 }
 
+DayDialGeometry DayDial::geometry() const
+{
+    const QSizeF canvas(width() - 2 * kOverhang, height() - 2 * kOverhang);
+    return DayDialGeometry::compute(canvas, m_total, m_session, m_goal, m_running);
+}
+
+void DayDial::updateIfVisible()
+{
+    if (!m_painted || !geometry().looksLike(*m_painted))
+        update();
+}
+
 void DayDial::paint(QPainter *painter)
 {
     painter->setRenderHint(QPainter::Antialiasing);
     painter->translate(kOverhang, kOverhang);
-    const QSizeF canvas(width() - 2 * kOverhang, height() - 2 * kOverhang);
-    if (canvas.width() <= 0 || canvas.height() <= 0)
+    if (width() <= 2 * kOverhang || height() <= 2 * kOverhang)
         return;
-    const DayDialGeometry g = DayDialGeometry::compute(canvas, m_total, m_session, m_goal, m_running);
+    const DayDialGeometry g = geometry();
+    m_painted = g;
 
     QPen pen(white(0.11), g.lineWidth, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin);
     pen.setMiterLimit(10);
@@ -76,7 +88,7 @@ void DayDial::change(double &field, double v)
     if (field == v)
         return;
     field = v;
-    update();
+    updateIfVisible();
     Q_EMIT figuresChanged();
 }
 
@@ -100,6 +112,6 @@ void DayDial::setRunning(bool v)
     if (m_running == v)
         return;
     m_running = v;
-    update();
+    updateIfVisible();
     Q_EMIT figuresChanged();
 }

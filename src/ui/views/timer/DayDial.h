@@ -1,6 +1,10 @@
 #pragma once
 
+#include "DayDialGeometry.h"
+
 #include <QQuickPaintedItem>
+
+#include <optional>
 
 // The day's progress toward the goal as a ring on the dark hero, drawn from
 // DayDialGeometry. The ticks stand outside the ring, so the item reaches
@@ -36,9 +40,13 @@ Q_SIGNALS:
 
 private:
     void change(double &field, double v);
+    DayDialGeometry geometry() const;
+    // Paints again only when the figures would look different from the last painting.
+    void updateIfVisible();
 
     double m_total = 0;
     double m_session = 0;
     double m_goal = 0;
     bool m_running = false;
+    std::optional<DayDialGeometry> m_painted;
 };

@@ -16,6 +16,16 @@ QPointF DayDialGeometry::pointAt(double fraction, double distance) const
     return centre + QPointF(std::cos(radians), std::sin(radians)) * distance;
 }
 
+bool DayDialGeometry::looksLike(const DayDialGeometry &other) const
+{
+    // A quarter pixel along the ring, as a fraction of the whole turn.
+    const double quarterPixel = radius > 0 ? 0.25 / (2 * M_PI * radius) : 1;
+    const auto near = [quarterPixel](double a, double b) { return std::abs(a - b) < quarterPixel; };
+    return lineWidth == other.lineWidth && centre == other.centre && radius == other.radius
+        && ticks.size() == other.ticks.size() && elapsedArc == other.elapsedArc && sessionArc == other.sessionArc
+        && dot == other.dot && near(elapsed, other.elapsed) && near(progress, other.progress);
+}
+
 DayDialGeometry DayDialGeometry::compute(QSizeF canvas, double total, double session, double goal, bool running)
 {
     DayDialGeometry g;

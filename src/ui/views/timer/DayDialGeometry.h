@@ -34,6 +34,11 @@ struct DayDialGeometry {
     // `total`, `session` and `goal` in seconds; negative or undefined figures
     // count as 0, and a goal of 0 shows an empty dial.
     static DayDialGeometry compute(QSizeF canvas, double total, double session, double goal, bool running);
+    // Whether `other` draws the same to the eye: the same ring, ticks, arcs
+    // and dot, with every arc end within a quarter pixel along the ring. A
+    // running second moves the tip far less than that on a day's goal, so the
+    // dial need not be painted again each second.
+    bool looksLike(const DayDialGeometry &other) const;
     // The angle of a fraction in degrees, clockwise from three o'clock.
     static double angle(double fraction) { return fraction * 360 - 90; }
     // The point at `distance` from the centre in the direction of `fraction`.
