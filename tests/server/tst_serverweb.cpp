@@ -93,6 +93,13 @@ private Q_SLOTS:
             QVERIFY2(m_browser.run(QStringLiteral("return document.documentElement.scrollWidth;")).toInt() <= 360, qPrintable(page));
             QCOMPARE(m_browser.run(QStringLiteral("return getComputedStyle(document.body).backgroundColor;")).toString(),
                      QStringLiteral("rgb(13, 14, 16)"));
+            // Every control has a label and every picture a text, for screen readers.
+            const QString unnamed = m_browser.run(QStringLiteral(
+                "return [...document.querySelectorAll('input:not([type=hidden]), select, button, a, img')]"
+                ".filter(e => e.tagName === 'IMG' ? !e.alt : (e.labels ? e.labels.length === 0 : true)"
+                " && !e.getAttribute('aria-label') && !e.textContent.trim())"
+                ".map(e => e.outerHTML.slice(0, 80)).join(' ');")).toString();
+            QVERIFY2(unnamed.isEmpty(), qPrintable(page + QStringLiteral(": ") + unnamed));
         }
         QVERIFY(m_browser.setScheme(Browser::Scheme::light));
         QVERIFY(m_browser.open(at(QStringLiteral("/web/week"))));
