@@ -1,11 +1,13 @@
 #pragma once
 
-#include "Store.h"
+#include "DayPage.h"
+#include "ExportPage.h"
+#include "SignInPage.h"
+#include "WebSession.h"
+#include "WeekPage.h"
 
 #include <QSet>
 #include <QString>
-
-#include <optional>
 
 namespace httplib {
 class Server;
@@ -15,12 +17,12 @@ struct Response;
 
 class BlobStore;
 class SignInThrottle;
+class Store;
 
-// The read-only web pages under /web/: sign-in, a member's day (entries,
-// activity per ten minutes, applications, screenshots) and a CSV export of
-// entries. Members see their own days; admins anyone's. Pages are plain
-// server-rendered HTML that needs no script; the session is a cookie holding
-// a session token like the client's.
+// The web pages under /web/, each sent in the WebFrame: sign-in, the team's
+// week, a member's day and its screenshots, the exports, and the files they
+// load (/web/style.css, /web/mark.svg). /web/ opens the team's week for
+// those who see the team, else the viewer's own day.
 class WebView {
 public:
     WebView(Store &store, BlobStore &blobs, SignInThrottle &throttle, bool secureCookie,
@@ -28,21 +30,11 @@ public:
     void install(httplib::Server &server);
 
 private:
-    std::optional<Store::Member> signedIn(const httplib::Request &req, QString *token = nullptr);
-    // The member whose data is asked for (the "member" parameter, else the
-    // viewer); nothing when the viewer may not see them.
-    std::optional<Store::Member> subject(const httplib::Request &req, const Store::Member &viewer);
+    void home(const httplib::Request &req, httplib::Response &res);
 
-    void loginPage(const httplib::Request &req, httplib::Response &res);
-    void login(const httplib::Request &req, httplib::Response &res);
-    void logout(const httplib::Request &req, httplib::Response &res);
-    void day(const httplib::Request &req, httplib::Response &res);
-    void screenshot(const httplib::Request &req, httplib::Response &res);
-    void exportCsv(const httplib::Request &req, httplib::Response &res);
-
-    Store &m_store;
-    BlobStore &m_blobs;
-    SignInThrottle &m_throttle;
-    bool m_secureCookie;
-    QSet<QString> m_trustedProxies;
+    WebSession m_session;
+    SignInPage m_signIn;
+    WeekPage m_week;
+    DayPage m_day;
+    ExportPage m_export;
 };
