@@ -49,6 +49,31 @@ done
 grep -q '"uuid": "zimbrel-focus@native.corvane.com"' \
   "$root/share/gnome-shell/extensions/zimbrel-focus@native.corvane.com/metadata.json" ||
   fail "the GNOME Shell extension's uuid differs from its folder"
+# Shell 45 and later load the extension as an ES module, 44 and earlier
+# through imports.*: the installed folder is one of the two variants as is,
+# and each variant parses in its own form (node checks the syntax only; no
+# GNOME Shell 45 runs here).
+ext="$root/share/gnome-shell/extensions/zimbrel-focus@native.corvane.com"
+legacy="$source/data/gnome-shell/zimbrel-focus@native.corvane.com"
+esm="$source/data/gnome-shell-esm/zimbrel-focus@native.corvane.com"
+diff -r "$legacy" "$ext" >/dev/null || diff -r "$esm" "$ext" >/dev/null ||
+  fail "the installed GNOME Shell extension is neither variant as is"
+grep -q '"shell-version": \["45",' "$esm/metadata.json" && grep -q '^export default class .* extends Extension' "$esm/extension.js" &&
+  ! grep -q 'imports\.' "$esm/extension.js" || fail "the ES module extension is not in the form Shell 45 loads"
+grep -q '^function init()' "$legacy/extension.js" && ! grep -q '^import ' "$legacy/extension.js" ||
+  fail "the legacy extension is not in the form Shell 43 loads"
+# Left to choose, the build installs the variant the shell here loads.
+if grep -qx 'ZIMBREL_GNOME_SHELL:STRING=auto' "$build/CMakeCache.txt" &&
+  major=$(gnome-shell --version 2>/dev/null | sed -n 's/^GNOME Shell \([0-9]*\).*/\1/p') && [ -n "$major" ]; then
+  grep -q "\"shell-version\": \[.*\"$major\"" "$ext/metadata.json" ||
+    fail "built for GNOME Shell $major, the installed extension is for $(grep shell-version "$ext/metadata.json")"
+fi
+if command -v node >/dev/null; then
+  out=$(node --input-type=module --check <"$esm/extension.js" 2>&1) || fail "the ES module extension does not parse: $out"
+  out=$(node --input-type=commonjs --check <"$legacy/extension.js" 2>&1) || fail "the legacy extension does not parse: $out"
+else
+  echo "skipped: node is not installed to parse the GNOME Shell extension"
+fi
 for p in zimbrel zimbrel-control; do
   [ -x "$root/bin/$p" ] || fail "not executable: bin/$p"
 done
