@@ -98,7 +98,6 @@ private:
     Reply upload(Call &call);
 
     bool screenshotsEnabled();
-    int screenshotInterval();
 
     Store &m_store;
     BlobStore &m_blobs;

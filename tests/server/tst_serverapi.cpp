@@ -431,6 +431,13 @@ private Q_SLOTS:
         QCOMPARE(awaitError<APIError>(API::projects(fresh)).message(), expired);
         QCOMPARE(awaitError<APIError>(API::login(email, QStringLiteral("dan's new password"))).message(),
                  QStringLiteral("This account is disabled. Ask your workspace admin."));
+
+        // Each command left its row in the audit log, which the command reads back.
+        QCOMPARE(m_server->scalar(QStringLiteral("SELECT COUNT(*) FROM audit_log WHERE target = '%1'"
+                                                 " AND action IN ('member.invite', 'member.signout', 'member.password',"
+                                                 " 'member.disable')").arg(email)).toInt(), 4);
+        QCOMPARE(m_server->admin({"audit", "--limit", "1"}), 0);
+        QVERIFY(m_server->lastOutput().contains(QStringLiteral("command line\tmember.disable\t") + email));
     }
 
     // The web day view and export: a member sees their own day, an admin
