@@ -36,6 +36,11 @@ Span day(qint64 instant, const QTimeZone &zone)
     return {midnight(d, zone), midnight(d.addDays(1), zone)};
 }
 
+Span day(QDate date, const QTimeZone &zone)
+{
+    return {midnight(date, zone), midnight(date.addDays(1), zone)};
+}
+
 Span week(qint64 instant, const QTimeZone &zone)
 {
     const QDate d = QDateTime::fromMSecsSinceEpoch(instant, zone).date();

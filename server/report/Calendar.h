@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QTimeZone>
 
@@ -21,6 +22,8 @@ bool isValidZone(const QString &ianaName);
 // The calendar day holding `instant` (23 or 25 hours long across a
 // daylight-saving change).
 Span day(qint64 instant, const QTimeZone &zone);
+// The calendar day `date` in the zone.
+Span day(QDate date, const QTimeZone &zone);
 // Monday 00:00 to the next Monday 00:00 around `instant`.
 Span week(qint64 instant, const QTimeZone &zone);
 

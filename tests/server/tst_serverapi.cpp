@@ -515,8 +515,21 @@ private Q_SLOTS:
         QVERIFY(csv.body.startsWith("member,date,start,end,duration_seconds,project,task,type,needs_review,private\r\n"));
         QVERIFY(csv.body.contains(",60,\"'=IMPORT(\"\"<script>alert(1)</script>\"\")\","));
 
-        // Signing out ends the web session.
-        m_server->raw("POST /web/logout HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Length: 0\r\nCookie: " + ann + "\r\n\r\n");
+        // Signing out needs the session's form token; with it, it ends the session.
+        auto logout = [this](const QByteArray &cookie, const QByteArray &body) {
+            return m_server->raw("POST /web/logout HTTP/1.1\r\nHost: x\r\nConnection: close\r\n"
+                                 "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: "
+                                 + QByteArray::number(body.size()) + "\r\nCookie: " + cookie + "\r\n\r\n" + body);
+        };
+        const QString csrf = QRegularExpression(QStringLiteral("name=\"csrf\" value=\"([^\"]+)\"")).match(page).captured(1);
+        QVERIFY(!csrf.isEmpty());
+        QCOMPARE(logout(ann, {}).status, 403);
+        const QRegularExpression field(QStringLiteral("name=\"csrf\" value=\"([^\"]+)\""));
+        const QString benCsrf = field.match(QString::fromUtf8(get(QStringLiteral("/web/day"), ben).body)).captured(1);
+        QVERIFY(!benCsrf.isEmpty() && benCsrf != csrf);
+        QCOMPARE(logout(ann, "csrf=" + benCsrf.toUtf8()).status, 403); // another session's token
+        QCOMPARE(get(QStringLiteral("/web/day"), ann).status, 200);
+        QCOMPARE(logout(ann, "csrf=" + csrf.toUtf8()).status, 303);
         QCOMPARE(get(QStringLiteral("/web/day"), ann).status, 303);
     }
 
