@@ -421,53 +421,101 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::unassign(const Actor &actor, qint64 memb
 
 // ---- settings ----
 
+namespace {
+
+const QString intervalProblem = QStringLiteral("The screenshot interval is a whole number of minutes from 1 to 1440.");
+const QString retentionProblem =
+    QStringLiteral("Keep data for a whole number of days from 1 to 3650, or leave it empty to keep everything.");
+
+// The number as stored, or nothing when the text is not one in [1, most].
+std::optional<QString> wholeNumber(const QString &text, int most)
+{
+    bool good = false;
+    const int n = text.trimmed().toInt(&good);
+    if (!good || n < 1 || n > most)
+        return std::nullopt;
+    return QString::number(n);
+}
+
+} // namespace
+
+std::optional<QString> WorkspaceAdmin::intervalValue(const QString &text)
+{
+    return wholeNumber(text, 24 * 60);
+}
+
+std::optional<QString> WorkspaceAdmin::retentionValue(const QString &text)
+{
+    if (text.trimmed().isEmpty())
+        return QString();
+    return wholeNumber(text, 3650);
+}
+
+void WorkspaceAdmin::writeSetting(const Actor &actor, const QString &key, const QString &value)
+{
+    const QString before = m_store.setting(key);
+    if (before == value)
+        return;
+    m_store.setSetting(key, value);
+    const auto shown = [](const QString &v) { return v.isEmpty() ? QStringLiteral("default") : v; };
+    record(actor, QStringLiteral("setting"), key, QStringLiteral("%1 → %2").arg(shown(before), shown(value)));
+}
+
 WorkspaceAdmin::Outcome WorkspaceAdmin::setScreenshots(const Actor &actor, bool on)
 {
     if (!mayAdminister(actor.role))
         return refused(notAllowed);
     m_store.database().write([&] {
-        if (m_store.workspaceSettings().screenshots == on)
-            return;
-        const QString value = on ? QStringLiteral("on") : QStringLiteral("off");
-        m_store.setSetting(QStringLiteral("screenshots"), value);
-        record(actor, QStringLiteral("setting"), QStringLiteral("screenshots"), value);
-    });
-    return {};
-}
-
-WorkspaceAdmin::Outcome WorkspaceAdmin::setNumber(const Actor &actor, const QString &key, const QString &text,
-                                                  int most, const QString &problem, bool emptyAllowed)
-{
-    if (!mayAdminister(actor.role))
-        return refused(notAllowed);
-    const QString trimmed = text.trimmed();
-    bool good = false;
-    const int n = trimmed.toInt(&good);
-    if (!(trimmed.isEmpty() && emptyAllowed) && (!good || n < 1 || n > most))
-        return refused(problem);
-    const QString value = trimmed.isEmpty() ? QString() : QString::number(n);
-    m_store.database().write([&] {
-        const QString before = m_store.setting(key);
-        if (before == value)
-            return;
-        m_store.setSetting(key, value);
-        record(actor, QStringLiteral("setting"), key,
-               QStringLiteral("%1 → %2").arg(before.isEmpty() ? QStringLiteral("default") : before,
-                                             value.isEmpty() ? QStringLiteral("default") : value));
+        // Unset means on; only a change is written.
+        if (m_store.workspaceSettings().screenshots != on)
+            writeSetting(actor, QStringLiteral("screenshots"), on ? QStringLiteral("on") : QStringLiteral("off"));
     });
     return {};
 }
 
 WorkspaceAdmin::Outcome WorkspaceAdmin::setScreenshotInterval(const Actor &actor, const QString &minutes)
 {
-    return setNumber(actor, QStringLiteral("screenshot_interval"), minutes, 24 * 60,
-                     QStringLiteral("The screenshot interval is a whole number of minutes from 1 to 1440."), false);
+    if (!mayAdminister(actor.role))
+        return refused(notAllowed);
+    const auto value = intervalValue(minutes);
+    if (!value)
+        return refused(intervalProblem);
+    m_store.database().write([&] { writeSetting(actor, QStringLiteral("screenshot_interval"), *value); });
+    return {};
 }
 
 WorkspaceAdmin::Outcome WorkspaceAdmin::setRetentionDays(const Actor &actor, const QString &days)
 {
-    return setNumber(actor, QStringLiteral("retention_days"), days, 3650,
-                     QStringLiteral("Keep data for a whole number of days from 1 to 3650, or leave it empty to keep"
-                                    " everything."),
-                     true);
+    if (!mayAdminister(actor.role))
+        return refused(notAllowed);
+    const auto value = retentionValue(days);
+    if (!value)
+        return refused(retentionProblem);
+    m_store.database().write([&] { writeSetting(actor, QStringLiteral("retention_days"), *value); });
+    return {};
+}
+
+WorkspaceAdmin::Outcome WorkspaceAdmin::setSettings(const Actor &actor, bool screenshots, const QString &intervalMinutes,
+                                                    const QString &retentionDays)
+{
+    if (!mayAdminister(actor.role))
+        return refused(notAllowed);
+    const auto interval = intervalValue(intervalMinutes);
+    if (!interval)
+        return refused(intervalProblem);
+    const auto retention = retentionValue(retentionDays);
+    if (!retention)
+        return refused(retentionProblem);
+    m_store.database().write([&] {
+        // Only what changes in effect is written: saving the form with an
+        // unset default shown in it changes nothing.
+        const Store::WorkspaceSettings now = m_store.workspaceSettings();
+        if (now.screenshots != screenshots)
+            writeSetting(actor, QStringLiteral("screenshots"), screenshots ? QStringLiteral("on") : QStringLiteral("off"));
+        if (now.screenshotInterval != interval->toInt())
+            writeSetting(actor, QStringLiteral("screenshot_interval"), *interval);
+        if (now.retentionDays != retention->toInt())
+            writeSetting(actor, QStringLiteral("retention_days"), *retention);
+    });
+    return {};
 }

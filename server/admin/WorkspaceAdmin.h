@@ -71,6 +71,9 @@ public:
     Outcome setScreenshotInterval(const Actor &actor, const QString &minutes);
     // Empty text keeps everything.
     Outcome setRetentionDays(const Actor &actor, const QString &days);
+    // All three from one form: nothing is changed unless all are valid.
+    Outcome setSettings(const Actor &actor, bool screenshots, const QString &intervalMinutes,
+                        const QString &retentionDays);
 
     AuditLog &audit() { return m_audit; }
 
@@ -79,8 +82,11 @@ private:
     std::optional<QString> leavesNoAdmin(const Store::Member &target, bool disabled, const QString &role);
     std::optional<QString> badName(const QString &name, const QString &what);
     void record(const Actor &actor, const QString &action, const QString &target, const QString &detail = {});
-    Outcome setNumber(const Actor &actor, const QString &key, const QString &text, int most, const QString &problem,
-                      bool emptyAllowed);
+    // The setting's new text, or the sentence saying why the text is wrong.
+    static std::optional<QString> intervalValue(const QString &text);
+    static std::optional<QString> retentionValue(const QString &text);
+    // Stores and audits a changed setting; call inside Database::write.
+    void writeSetting(const Actor &actor, const QString &key, const QString &value);
 
     Store &m_store;
     AuditLog m_audit;

@@ -51,6 +51,7 @@ ApiServer::ApiServer(Store &store, BlobStore &blobs, Options options)
     , m_options(options)
     , m_throttle(store.database(), [&store] { return store.now(); }, options.throttle)
     , m_web(store, blobs, m_throttle, options.secureCookies, options.trustedProxies)
+    , m_admin(store)
 {
     HttpLoop::Options loop;
     loop.workers = m_options.workers;
@@ -142,6 +143,7 @@ ApiServer::ApiServer(Store &store, BlobStore &blobs, Options options)
     route("POST", "usage/logs", Access::member, Body::json, [this](Call &c) { return usage(c); });
     route("POST", "screenshots/upload", Access::member, Body::multipart, [this](Call &c) { return upload(c); });
     m_web.install(*m_router);
+    m_admin.install(*m_router);
 }
 
 ApiServer::~ApiServer()

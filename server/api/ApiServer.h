@@ -3,6 +3,7 @@
 #include "HttpLoop.h"
 #include "SignInThrottle.h"
 #include "Store.h"
+#include "AdminPages.h"
 #include "WebView.h"
 
 #include <QJsonObject>
@@ -104,6 +105,7 @@ private:
     Options m_options;
     SignInThrottle m_throttle;
     WebView m_web;
+    AdminPages m_admin;
     std::unique_ptr<HttpRouter> m_router;
     std::unique_ptr<HttpLoop> m_loop;
     bool m_valid = true;
