@@ -35,6 +35,8 @@ packages=(
   fonts-inter fonts-noto-core fonts-dejavu-core nodejs
   # screenshots for developers
   imagemagick bc file
+  # the web pages' tests and screenshots: headless browser and its WebDriver
+  chromium chromium-driver
   # install checks and the .deb: validators, manual pages, packaging tools
   desktop-file-utils appstream man-db groff-base bsdextrautils dpkg-dev fakeroot lintian
 )

@@ -567,7 +567,7 @@ std::optional<Store::Entry> Store::stop(qint64 memberId, const StopRequest &r)
     return result;
 }
 
-QList<Store::Entry> Store::entriesBetween(qint64 memberId, qint64 from, qint64 to)
+QList<Store::Entry> Store::namedEntries(const QString &where, const QVariantList &values)
 {
     QList<Entry> out;
     QStringList columns = entryColumns.split(QStringLiteral(", "));
@@ -576,10 +576,9 @@ QList<Store::Entry> Store::entriesBetween(qint64 memberId, qint64 from, qint64 t
     QSqlQuery q = m_db.run(QStringLiteral("SELECT %1, p.name, t.name FROM time_entries e"
                                           " LEFT JOIN projects p ON p.id = e.project_id"
                                           " LEFT JOIN tasks t ON t.id = e.task_id"
-                                          " WHERE e.member_id = ? AND e.implausible = 0 AND e.started_at < ?"
-                                          " AND (e.stopped_at IS NULL OR e.stopped_at > ?) ORDER BY e.started_at")
-                               .arg(columns.join(QStringLiteral(", "))),
-                           {memberId, to, from});
+                                          " WHERE %2 ORDER BY e.started_at")
+                               .arg(columns.join(QStringLiteral(", ")), where),
+                           values);
     while (q.next()) {
         Entry e = readEntry(q);
         e.projectName = q.value(15).toString();
@@ -587,6 +586,19 @@ QList<Store::Entry> Store::entriesBetween(qint64 memberId, qint64 from, qint64 t
         out.append(e);
     }
     return out;
+}
+
+QList<Store::Entry> Store::entriesBetween(qint64 memberId, qint64 from, qint64 to)
+{
+    return namedEntries(QStringLiteral("e.member_id = ? AND e.implausible = 0 AND e.started_at < ?"
+                                       " AND (e.stopped_at IS NULL OR e.stopped_at > ?)"),
+                        {memberId, to, from});
+}
+
+QList<Store::Entry> Store::implausibleEntries(qint64 memberId, qint64 from, qint64 to)
+{
+    return namedEntries(QStringLiteral("e.member_id = ? AND e.implausible = 1 AND e.created_at >= ? AND e.created_at < ?"),
+                        {memberId, from, to});
 }
 
 QList<Store::Entry> Store::closedEntries(qint64 memberId, qint64 from, qint64 to)

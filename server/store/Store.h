@@ -206,6 +206,10 @@ public:
     // Entries of the member, open or closed, that overlap [from, to), with
     // their project and task names.
     QList<Entry> entriesBetween(qint64 memberId, qint64 from, qint64 to);
+    // Entries of the member kept out of every total for an implausible start
+    // or stop, that the server received in [from, to), with their project
+    // and task names: they wait for someone to review them.
+    QList<Entry> implausibleEntries(qint64 memberId, qint64 from, qint64 to);
     // Closed entries of the member that overlap [from, to).
     QList<Entry> closedEntries(qint64 memberId, qint64 from, qint64 to);
     // Marks the open entry; true when there is one.
@@ -247,6 +251,7 @@ public:
 private:
     Entry readEntry(const QSqlQuery &q);
     std::optional<Entry> findEntry(const QString &where, const QVariantList &values);
+    QList<Entry> namedEntries(const QString &where, const QVariantList &values);
     void resolveRefs(qint64 memberId, const StartRequest &r, QVariant &projectId, QVariant &taskId, bool &flagged);
 
     Database &m_db;
