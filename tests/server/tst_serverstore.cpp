@@ -206,7 +206,7 @@ private Q_SLOTS:
         QVERIFY(admin.setScreenshots(cli, false).ok());
         QVERIFY(!m_store->workspaceSettings().screenshots);
         QCOMPARE(rows(), 10);
-        QCOMPARE(admin.audit().recent(1).value(0).detail, QStringLiteral("off"));
+        QCOMPARE(admin.audit().recent(1).value(0).detail, QStringLiteral("default → off"));
         // Paging back through the log.
         const auto newest = admin.audit().recent(4);
         QCOMPARE(admin.audit().recent(100, newest.last().id).size(), 6);
