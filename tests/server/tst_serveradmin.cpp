@@ -116,8 +116,8 @@ private Q_SLOTS:
         QCOMPARE(projects[0].tasks[0].name, QStringLiteral("Kick-off"));
 
         QVERIFY(m_browser.open(at(QStringLiteral("/web/admin/audit"))));
-        QVERIFY(m_browser.waitFor(QStringLiteral("main table")));
-        const QString log = m_browser.text(QStringLiteral("main table tbody"));
+        QVERIFY(m_browser.waitFor(QStringLiteral("main ol.audit")));
+        const QString log = m_browser.text(QStringLiteral("main ol.audit"));
         for (const char *what : {"Invited a member", "Added a project", "Added a task", "Assigned a member",
                                  "Changed a setting"})
             QVERIFY2(log.contains(QLatin1String(what)), what);

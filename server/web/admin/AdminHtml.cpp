@@ -1,5 +1,6 @@
 #include "AdminHtml.h"
 
+#include "WebFrame.h"
 #include "WebText.h"
 
 #include <httplib.h>
@@ -68,6 +69,14 @@ QString statePill(bool off, const QString &onText, const QString &offText)
 {
     return off ? QStringLiteral("<span class=\"pill pill-rose\">%1</span>").arg(html(offText))
                : QStringLiteral("<span class=\"pill pill-brand\">%1</span>").arg(html(onText));
+}
+
+QString postButton(const WebSession::Viewer &viewer, const QString &action, const QString &label,
+                   const QString &context, const QString &kind, const QString &hidden)
+{
+    return QStringLiteral("<form class=\"inline\" method=\"post\" action=\"%1\">%2%3<button class=\"btn btn-%4\""
+                          " type=\"submit\">%5<span class=\"visually-hidden\"> %6</span></button></form>")
+        .arg(html(action), WebFrame::csrfField(viewer), hidden, html(kind), html(label), html(context));
 }
 
 QList<QPair<QString, QString>> roleOptions(bool withOwner)

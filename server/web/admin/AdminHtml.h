@@ -40,6 +40,12 @@ QString select(const QString &label, const QString &name, const QList<QPair<QStr
 QString rolePill(const QString &role);
 QString statePill(bool off, const QString &onText, const QString &offText);
 
+// A form with one button that posts to `action`; `context` (a name) is read
+// after the label by assistive technology only, so a list of "Remove"
+// buttons says whom each removes.
+QString postButton(const WebSession::Viewer &viewer, const QString &action, const QString &label,
+                   const QString &context, const QString &kind, const QString &hidden = {});
+
 // Role options in the order of rank; "owner" only for owners to give.
 QList<QPair<QString, QString>> roleOptions(bool withOwner);
 

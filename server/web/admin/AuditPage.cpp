@@ -63,24 +63,23 @@ void AuditPage::show(const WebSession::Viewer &viewer, const httplib::Request &r
     if (more)
         rows.removeLast();
     const QTimeZone zone = Calendar::zone(viewer.member.timeZone);
-    QString table;
+    QString items;
     for (const AuditLog::Row &r : rows) {
         const QDateTime at = QDateTime::fromMSecsSinceEpoch(r.at, zone);
-        table += QStringLiteral("<tr><td class=\"num\"><time datetime=\"%1\">%2</time></td><td>%3</td><td>%4</td>"
-                                "<td>%5</td><td>%6</td></tr>")
+        items += QStringLiteral("<li><p class=\"audit-when\"><time datetime=\"%1\">%2</time><span class=\"audit-who\">%3</span></p>"
+                                "<p class=\"audit-what\"><strong>%4</strong> %5</p>%6</li>")
                      .arg(Calendar::iso(r.at), at.toString(QStringLiteral("yyyy-MM-dd HH:mm")), html(r.actor),
-                          html(actionText(r.action)), html(r.target), html(r.detail));
+                          html(actionText(r.action)), html(r.target),
+                          r.detail.isEmpty() ? QString()
+                                             : QStringLiteral("<p class=\"audit-detail\">%1</p>").arg(html(r.detail)));
     }
-    if (rows.isEmpty())
-        table = QStringLiteral("<tr><td colspan=\"5\" class=\"none\">Nothing has been changed yet.</td></tr>");
     QString body = WebFrame::heading(QStringLiteral("Workspace"), QStringLiteral("Audit log"),
                                      QStringLiteral("newest first"));
     body += QStringLiteral("<section class=\"card\" aria-labelledby=\"audit-title\"><h2 id=\"audit-title\">Changes"
-                           " <span class=\"muted\">times in %1</span></h2>"
-                           "<div class=\"scroll\"><table class=\"data\"><thead><tr><th scope=\"col\">When</th>"
-                           "<th scope=\"col\">Who</th><th scope=\"col\">What</th><th scope=\"col\">Of</th>"
-                           "<th scope=\"col\">Detail</th></tr></thead><tbody>%2</tbody></table></div>")
-                .arg(html(QString::fromUtf8(zone.id())), table);
+                           " <span class=\"muted\">times in %1</span></h2>%2")
+                .arg(html(QString::fromUtf8(zone.id())),
+                     rows.isEmpty() ? QStringLiteral("<p class=\"muted\">Nothing has been changed yet.</p>")
+                                    : QStringLiteral("<ol class=\"audit\">%1</ol>").arg(items));
     if (more)
         body += QStringLiteral("<p><a class=\"btn btn-quiet\" href=\"/web/admin/audit?before=%1\">Older changes</a></p>")
                     .arg(rows.last().id);

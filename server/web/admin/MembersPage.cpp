@@ -72,11 +72,11 @@ void MembersPage::showList(httplib::Response &res, const WebSession::Viewer &vie
     const QList<Store::Member> members = m_store.members();
     QString rows;
     for (const Store::Member &m : members) {
-        rows += QStringLiteral("<tr><th scope=\"row\"><a href=\"%1\">%2</a><br><span class=\"muted small\">%3</span></th>"
-                               "<td>%4</td><td>%5</td><td>%6</td></tr>")
-                    .arg(memberPath(m.id), html(m.name), html(m.email), AdminHtml::rolePill(m.role),
-                         html(zoneShown(m.timeZone)), AdminHtml::statePill(m.disabled, QStringLiteral("Active"),
-                                                                            QStringLiteral("Disabled")));
+        rows += QStringLiteral("<tr><th scope=\"row\"><a href=\"%1\">%2</a><span class=\"sub\">%3</span>"
+                               "<span class=\"sub\">%4</span></th><td>%5</td><td>%6</td></tr>")
+                    .arg(memberPath(m.id), html(m.name), html(m.email), html(zoneShown(m.timeZone)),
+                         AdminHtml::rolePill(m.role),
+                         AdminHtml::statePill(m.disabled, QStringLiteral("Active"), QStringLiteral("Disabled")));
     }
     const bool owner = viewer.member.role == QLatin1String("owner");
     QString body = WebFrame::heading(QStringLiteral("Workspace"), QStringLiteral("Members"),
@@ -84,8 +84,8 @@ void MembersPage::showList(httplib::Response &res, const WebSession::Viewer &vie
     body += AdminHtml::banner(notice, error);
     body += QStringLiteral("<div class=\"grid-2 admin-split\">"
                            "<section class=\"card\" aria-labelledby=\"members-title\"><h2 id=\"members-title\">Everyone</h2>"
-                           "<div class=\"scroll\"><table class=\"data\"><thead><tr><th scope=\"col\">Member</th>"
-                           "<th scope=\"col\">Role</th><th scope=\"col\">Time zone</th><th scope=\"col\">Status</th>"
+                           "<div class=\"scroll\"><table class=\"data\"><thead><tr><th scope=\"col\">Member and time zone</th>"
+                           "<th scope=\"col\">Role</th><th scope=\"col\">Status</th>"
                            "</tr></thead><tbody>%1</tbody></table></div>"
                            "<p class=\"muted small\">Open a member to change their role or time zone, set a new password,"
                            " sign them out everywhere or disable them.</p></section>")
@@ -102,7 +102,7 @@ void MembersPage::showList(httplib::Response &res, const WebSession::Viewer &vie
                              QStringLiteral("Empty: the part of the e-mail before the @."));
     body += AdminHtml::select(QStringLiteral("Role"), QStringLiteral("role"), AdminHtml::roleOptions(owner), kept.role);
     body += AdminHtml::input(QStringLiteral("Time zone"), QStringLiteral("time_zone"), kept.timeZone,
-                             QStringLiteral("type=\"text\" autocomplete=\"off\" placeholder=\"Europe/Berlin\""), zoneHint);
+                             QStringLiteral("type=\"text\" autocomplete=\"off\""), zoneHint);
     body += AdminHtml::input(QStringLiteral("First password"), QStringLiteral("password"), {},
                              QStringLiteral("type=\"password\" required minlength=\"%1\" autocomplete=\"new-password\"")
                                  .arg(WorkspaceAdmin::minPasswordLength),
@@ -159,7 +159,7 @@ void MembersPage::showMember(httplib::Response &res, const WebSession::Viewer &v
                            "<button class=\"btn btn-brand\" type=\"submit\">Change time zone</button></div></form></section>")
                 .arg(path, csrf,
                      AdminHtml::input(QStringLiteral("Time zone"), QStringLiteral("time_zone"), m.timeZone,
-                                      QStringLiteral("type=\"text\" autocomplete=\"off\" placeholder=\"Europe/Berlin\""),
+                                      QStringLiteral("type=\"text\" autocomplete=\"off\""),
                                       zoneHint));
 
     body += QStringLiteral("<section class=\"card\" aria-labelledby=\"password-title\"><h2 id=\"password-title\">Password"

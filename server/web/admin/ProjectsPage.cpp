@@ -171,10 +171,10 @@ bool ProjectsPage::showProject(httplib::Response &res, const WebSession::Viewer 
                            .arg(m.id)
                            .arg(html(m.name), html(m.email),
                                 m.disabled ? QStringLiteral(" <span class=\"pill pill-rose\">Disabled</span>") : QString(),
-                                WebFrame::postButton(viewer, path + QStringLiteral("/unassign"),
-                                                     QStringLiteral("Remove"), QStringLiteral("quiet"),
-                                                     QStringLiteral("<input type=\"hidden\" name=\"member\" value=\"%1\">")
-                                                         .arg(m.id)));
+                                AdminHtml::postButton(viewer, path + QStringLiteral("/unassign"),
+                                                      QStringLiteral("Remove"), m.name, QStringLiteral("quiet"),
+                                                      QStringLiteral("<input type=\"hidden\" name=\"member\" value=\"%1\">")
+                                                          .arg(m.id)));
         } else if (!m.disabled) {
             others.append({QString::number(m.id), QStringLiteral("%1 (%2)").arg(m.name, m.email)});
         }
@@ -195,16 +195,18 @@ bool ProjectsPage::showProject(httplib::Response &res, const WebSession::Viewer 
     for (const Store::Task &t : project->tasks) {
         const QString taskPath = QStringLiteral("/web/admin/tasks/%1").arg(t.id);
         tasks += QStringLiteral("<li><form class=\"form-row\" method=\"post\" action=\"%1/rename\">%2%3"
-                                "<button class=\"btn btn-quiet\" type=\"submit\">Rename</button></form>%4%5</li>")
+                                "<button class=\"btn btn-quiet\" type=\"submit\">Rename<span class=\"visually-hidden\">"
+                                " %4</span></button></form><span class=\"task-state\">%5%6</span></li>")
                      .arg(taskPath, csrf,
                           AdminHtml::input(QStringLiteral("Task name"), QStringLiteral("name"), t.name,
                                            QStringLiteral("type=\"text\" required maxlength=\"%1\" autocomplete=\"off\"")
                                                .arg(WorkspaceAdmin::maxNameLength)),
-                          t.archived ? QStringLiteral("<span class=\"pill pill-rose\">Archived</span>") : QString(),
-                          t.archived ? WebFrame::postButton(viewer, taskPath + QStringLiteral("/restore"),
-                                                            QStringLiteral("Restore"))
-                                     : WebFrame::postButton(viewer, taskPath + QStringLiteral("/archive"),
-                                                            QStringLiteral("Archive"), QStringLiteral("danger")));
+                          html(t.name),
+                          t.archived ? QStringLiteral("<span class=\"pill pill-rose\">Archived</span> ") : QString(),
+                          t.archived ? AdminHtml::postButton(viewer, taskPath + QStringLiteral("/restore"),
+                                                             QStringLiteral("Restore"), t.name, QStringLiteral("quiet"))
+                                     : AdminHtml::postButton(viewer, taskPath + QStringLiteral("/archive"),
+                                                             QStringLiteral("Archive"), t.name, QStringLiteral("danger")));
     }
     body += QStringLiteral("<section class=\"card\" aria-labelledby=\"tasks-title\"><h2 id=\"tasks-title\">Tasks"
                            " <span class=\"muted\">%1</span></h2>%2"
