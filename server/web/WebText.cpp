@@ -1,5 +1,9 @@
 #include "WebText.h"
 
+#include "Durations.h"
+
+#include <cmath>
+
 namespace WebText {
 
 QString html(const QString &text)
@@ -42,6 +46,21 @@ QString csvRow(const QStringList &cells)
     for (const QString &c : cells)
         out.append(csvCell(c));
     return out.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+}
+
+QString duration(qint64 ms)
+{
+    return Durations::shortDuration(double(ms) / 1000);
+}
+
+QString percent(std::optional<double> value)
+{
+    return value ? QString::number(std::lround(*value)) + QStringLiteral(" %") : QStringLiteral("—");
+}
+
+QString projectClass(std::optional<qint64> projectId)
+{
+    return projectId ? QStringLiteral("c%1").arg((*projectId % 5 + 4) % 5) : QStringLiteral("c-none");
 }
 
 } // namespace WebText

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // Text for the web pages and the CSV export. Every value that a member or a
 // client can influence (names, application titles) passes through here.
 namespace WebText {
@@ -16,5 +18,13 @@ QString html(const QString &text);
 QString csvCell(const QString &text);
 // A record of cells, joined with commas and ended with CRLF.
 QString csvRow(const QStringList &cells);
+
+// Figures as the pages write them: "7h 20m" (as the desktop client does),
+// "64 %" (an em dash for no figure).
+QString duration(qint64 ms);
+QString percent(std::optional<double> value);
+// The colour class of a project ("c0" … "c4", "c-none" for one the
+// workspace does not know), the same on every page.
+QString projectClass(std::optional<qint64> projectId);
 
 } // namespace WebText

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "DayPage.h"
+#include "ExportPage.h"
 #include "SignInPage.h"
-#include "Store.h"
 #include "WebSession.h"
+#include "WeekPage.h"
 
 #include <QSet>
 #include <QString>
@@ -15,11 +17,12 @@ struct Response;
 
 class BlobStore;
 class SignInThrottle;
+class Store;
 
-// The web pages under /web/, sent in the WebFrame: sign-in, a member's day
-// (entries, activity per ten minutes, applications, screenshots) and a CSV
-// export of entries, and the stylesheet. Members see their own days;
-// owners, admins and managers anyone's.
+// The web pages under /web/, each sent in the WebFrame: sign-in, the team's
+// week, a member's day and its screenshots, the exports, and the files they
+// load (/web/style.css, /web/mark.svg). /web/ opens the team's week for
+// those who see the team, else the viewer's own day.
 class WebView {
 public:
     WebView(Store &store, BlobStore &blobs, SignInThrottle &throttle, bool secureCookie,
@@ -28,12 +31,10 @@ public:
 
 private:
     void home(const httplib::Request &req, httplib::Response &res);
-    void day(const httplib::Request &req, httplib::Response &res);
-    void screenshot(const httplib::Request &req, httplib::Response &res);
-    void exportCsv(const httplib::Request &req, httplib::Response &res);
 
-    Store &m_store;
-    BlobStore &m_blobs;
     WebSession m_session;
     SignInPage m_signIn;
+    WeekPage m_week;
+    DayPage m_day;
+    ExportPage m_export;
 };

@@ -203,6 +203,18 @@ bool Browser::waitForTitle(const QString &text, int timeoutMs)
     return false;
 }
 
+bool Browser::waitUntil(const QString &script, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    do {
+        if (run(script).toBool())
+            return true;
+        idle(pollMs);
+    } while (!deadline.hasExpired());
+    m_error = QStringLiteral("still not true on %1: %2").arg(url(), script);
+    return false;
+}
+
 int Browser::count(const QString &css)
 {
     return run(QStringLiteral("return document.querySelectorAll(arguments[0]).length;"), {css}).toInt();

@@ -45,6 +45,8 @@ public:
     std::optional<QString> waitFor(const QString &css, int timeoutMs = 5000);
     // Polls until the title contains `text`.
     bool waitForTitle(const QString &text, int timeoutMs = 5000);
+    // Polls until `script` (a function body) returns true.
+    bool waitUntil(const QString &script, int timeoutMs = 5000);
     int count(const QString &css);
     // The rendered text of the first element matching `css` (empty if none).
     QString text(const QString &css);

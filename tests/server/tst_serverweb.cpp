@@ -12,6 +12,8 @@ class TestServerWeb : public QObject {
     WebTeam m_team;
     Browser m_browser;
 
+    static QString WeekStart(QDate date) { return date.addDays(1 - date.dayOfWeek()).toString(Qt::ISODate); }
+
     QString at(const QString &path) const { return m_server.baseUrl().resolved(QUrl(path)).toString(); }
 
     bool signIn(const WebTeam::Person &who)
@@ -38,7 +40,64 @@ private Q_SLOTS:
         QVERIFY2(m_browser.start(), qPrintable(m_browser.error()));
     }
 
-    // A member signs in, sees their own day; another member's day is refused.
+    // A lead lands on the team's week, steps a week back, opens a member's
+    // day from it and a screenshot from that day's grid.
+    void leadOpensTheWeekADayAndAScreenshot()
+    {
+        QVERIFY2(signIn(m_team.lead), qPrintable(m_browser.error()));
+        QVERIFY2(m_browser.waitFor(QStringLiteral("table.week")), qPrintable(m_browser.error()));
+        const QString table = m_browser.text(QStringLiteral("table.week"));
+        for (const WebTeam::Person *p : {&m_team.lead, &m_team.manager, &m_team.ann, &m_team.ben})
+            QVERIFY2(table.contains(p->name), qPrintable(table));
+        QVERIFY(m_browser.text(QStringLiteral("table.projects")).contains(QStringLiteral("Old client")));
+
+        const QDate yesterday = WebTeam::yesterday(m_team.ann);
+        QVERIFY(m_browser.click(QStringLiteral("a[aria-label='Week before']")));
+        QVERIFY2(m_browser.waitForTitle(WeekStart(yesterday.addDays(-7))), qPrintable(m_browser.error()));
+        QVERIFY(m_browser.open(at(QStringLiteral("/web/week?date=") + yesterday.toString(Qt::ISODate))));
+        const QString cell = QStringLiteral("a[href='/web/day?date=%1&member=%2']").arg(yesterday.toString(Qt::ISODate)).arg(m_team.ann.id);
+        QVERIFY2(m_browser.waitFor(cell), qPrintable(m_browser.error()));
+        QVERIFY(m_browser.click(cell));
+        QVERIFY2(m_browser.waitFor(QStringLiteral("svg.timeline rect.c0")), qPrintable(m_browser.error()));
+        QVERIFY(m_browser.text(QStringLiteral("h1")).contains(yesterday.toString(QStringLiteral("d MMMM"))));
+        QVERIFY(m_browser.text(QStringLiteral(".eyebrow")).contains(QStringLiteral("ANN WEBER"), Qt::CaseInsensitive));
+        QVERIFY(m_browser.count(QStringLiteral(".apps li")) > 0);
+        QCOMPARE(m_browser.count(QStringLiteral(".shots img")), m_team.annShotsYesterday.size());
+
+        QVERIFY(m_browser.click(QStringLiteral(".shots a")));
+        QVERIFY2(m_browser.waitUntil(QStringLiteral("const i = document.querySelector('.picture img');"
+                                                     "return !!i && i.complete && i.naturalWidth > 0;")),
+                 qPrintable(m_browser.error()));
+        const QString facts = m_browser.text(QStringLiteral(".facts"));
+        QVERIFY2(facts.contains(QStringLiteral(" %")) && facts.contains(QStringLiteral("Application")), qPrintable(facts));
+        QVERIFY(m_browser.url().endsWith(QStringLiteral("/web/shot/%1").arg(m_team.annShotsYesterday.first())));
+    }
+
+    // The pages fit a 360-pixel-wide screen, and follow the browser's dark look.
+    void pagesFitNarrowScreensAndTheDarkLook()
+    {
+        QVERIFY2(signIn(m_team.lead), qPrintable(m_browser.error()));
+        QVERIFY(m_browser.setViewport(360, 740));
+        QVERIFY(m_browser.setScheme(Browser::Scheme::dark));
+        const QString date = WebTeam::yesterday(m_team.ann).toString(Qt::ISODate);
+        for (const QString &page : {QStringLiteral("/web/week"), QStringLiteral("/web/day?member=%1&date=%2").arg(m_team.ann.id).arg(date),
+                                    QStringLiteral("/web/shot/%1").arg(m_team.annShotsYesterday.first()), QStringLiteral("/web/export")}) {
+            QVERIFY(m_browser.open(at(page)));
+            QVERIFY2(m_browser.waitFor(QStringLiteral("main h1")), qPrintable(m_browser.error()));
+            QVERIFY2(m_browser.run(QStringLiteral("return document.documentElement.scrollWidth;")).toInt() <= 360, qPrintable(page));
+            QCOMPARE(m_browser.run(QStringLiteral("return getComputedStyle(document.body).backgroundColor;")).toString(),
+                     QStringLiteral("rgb(13, 14, 16)"));
+        }
+        QVERIFY(m_browser.setScheme(Browser::Scheme::light));
+        QVERIFY(m_browser.open(at(QStringLiteral("/web/week"))));
+        QVERIFY(m_browser.waitFor(QStringLiteral("main h1")));
+        QCOMPARE(m_browser.run(QStringLiteral("return getComputedStyle(document.body).backgroundColor;")).toString(),
+                 QStringLiteral("rgb(248, 248, 247)"));
+        QVERIFY(m_browser.setViewport(1440, 900));
+    }
+
+    // A member signs in, sees their own day; another member's day and the
+    // team's week are refused.
     void memberSeesOnlyTheirOwnDay()
     {
         QVERIFY2(signIn(m_team.ann), qPrintable(m_browser.error()));
@@ -50,6 +109,9 @@ private Q_SLOTS:
         QVERIFY(m_browser.open(at(QStringLiteral("/web/day?member=%1").arg(m_team.ben.id))));
         QCOMPARE(m_browser.status(), 403);
         QVERIFY(m_browser.text(QStringLiteral("main h1")).contains(QStringLiteral("Not allowed")));
+        QVERIFY(m_browser.open(at(QStringLiteral("/web/week"))));
+        QCOMPARE(m_browser.status(), 403);
+        QCOMPARE(m_browser.count(QStringLiteral("header nav a[href='/web/week']")), 0);
     }
 
     // A form whose token was taken out is refused, and changes nothing.
