@@ -39,6 +39,17 @@ QString actionText(const QString &action)
     return texts.value(action, action);
 }
 
+// Settings are logged by their key; shown by what they mean.
+QString targetText(const AuditLog::Row &row)
+{
+    static const QHash<QString, QString> settings{
+        {QStringLiteral("screenshots"), QStringLiteral("Screenshots")},
+        {QStringLiteral("screenshot_interval"), QStringLiteral("Screenshot interval (minutes)")},
+        {QStringLiteral("retention_days"), QStringLiteral("Kept for (days)")},
+    };
+    return row.action == QLatin1String("setting") ? settings.value(row.target, row.target) : row.target;
+}
+
 } // namespace
 
 AuditPage::AuditPage(WorkspaceAdmin &admin)
@@ -69,7 +80,7 @@ void AuditPage::show(const WebSession::Viewer &viewer, const httplib::Request &r
         items += QStringLiteral("<li><p class=\"audit-when\"><time datetime=\"%1\">%2</time><span class=\"audit-who\">%3</span></p>"
                                 "<p class=\"audit-what\"><strong>%4</strong> %5</p>%6</li>")
                      .arg(Calendar::iso(r.at), at.toString(QStringLiteral("yyyy-MM-dd HH:mm")), html(r.actor),
-                          html(actionText(r.action)), html(r.target),
+                          html(actionText(r.action)), html(targetText(r)),
                           r.detail.isEmpty() ? QString()
                                              : QStringLiteral("<p class=\"audit-detail\">%1</p>").arg(html(r.detail)));
     }
