@@ -34,16 +34,24 @@ void SignInPage::install(httplib::Server &server)
 
 void SignInPage::show(httplib::Response &res, int status, const QString &message, const QString &email)
 {
-    QString body = QStringLiteral("<div class=\"signin\"><section class=\"card\" aria-labelledby=\"signin-title\">%1"
+    // The brand pane beside the form on wide screens, as in the desktop app;
+    // its sample timer is decoration.
+    QString body = QStringLiteral("<div class=\"signin\"><section class=\"signin-card\" aria-labelledby=\"signin-title\">"
+                                  "<div class=\"signin-brand\" aria-hidden=\"true\">%1"
+                                  "<p class=\"headline\">See the work,<br><span>not just the hours.</span></p>"
+                                  "<div class=\"sample\"><div><p class=\"sample-project\">Client Portal Rebuild</p>"
+                                  "<p class=\"sample-task\">Design system</p></div><p class=\"sample-time\">02:35:14</p>"
+                                  "<span class=\"sample-badge\"></span></div></div>"
+                                  "<div class=\"signin-form\"><span class=\"narrow-only\">%2</span>"
                                   "<h1 id=\"signin-title\">Sign in to your workspace</h1>"
-                                  "<p class=\"lead\">See the work, not just the hours.</p>")
-                       .arg(WebFrame::mark(44));
+                                  "<p class=\"lead\">Use the e-mail and password of your Zimbrel account.</p>")
+                       .arg(WebFrame::mark(44), WebFrame::mark(40));
     if (!message.isEmpty())
         body += QStringLiteral("<p class=\"error\" role=\"alert\">%1</p>").arg(html(message));
     body += QStringLiteral("<form method=\"post\" action=\"/web/login\">"
                            "<label>E-mail <input type=\"email\" name=\"email\" value=\"%1\" autocomplete=\"username\" required%2></label>"
                            "<label>Password <input type=\"password\" name=\"password\" autocomplete=\"current-password\" required%3></label>"
-                           "<button class=\"btn btn-brand\" type=\"submit\">Sign in</button></form></section></div>")
+                           "<button class=\"btn btn-brand\" type=\"submit\">Sign in</button></form></div></section></div>")
                 .arg(html(email), email.isEmpty() ? QStringLiteral(" autofocus") : QString(),
                      email.isEmpty() ? QString() : QStringLiteral(" autofocus"));
     WebFrame::send(res, status, QStringLiteral("Sign in"), body);

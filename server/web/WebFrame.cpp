@@ -100,7 +100,7 @@ void refuse(httplib::Response &res, int status, const QString &sentence, const W
                         : status == 503 ? QStringLiteral("Unavailable")
                                         : QStringLiteral("Cannot show this");
     send(res, status, title,
-         QStringLiteral("<section class=\"card narrow\"><h1>%1</h1><p>%2</p><p><a href=\"/web/\">Back to your day</a></p></section>")
+         QStringLiteral("<section class=\"card narrow\"><h1>%1</h1><p>%2</p><p><a href=\"/web/\">Back to the start page</a></p></section>")
              .arg(html(title), html(sentence)),
          viewer);
 }

@@ -74,7 +74,8 @@ void redirect(httplib::Response &res, const QString &to);
 QString heading(const QString &eyebrow, const QString &title, const QString &muted = {}, const QString &trailing = {});
 // The hidden form field carrying the viewer's form token.
 QString csrfField(const WebSession::Viewer &viewer);
-// A form with only a button that posts to `action` (sign out, disable …).
+// A form with only a button that posts to `action` (sign out, disable …);
+// `hidden` is more hidden fields, as HTML whose values are already escaped.
 QString postButton(const WebSession::Viewer &viewer, const QString &action, const QString &label,
                    const QString &kind = QStringLiteral("quiet"), const QString &hidden = {});
 // The mark as inline SVG, `size` CSS pixels, coloured by the stylesheet.

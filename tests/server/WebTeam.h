@@ -8,7 +8,8 @@ class ServerProcess;
 
 // A small team with nine days of work, written through the server's own
 // Store into a ServerProcess's database before it starts: entries (one on a
-// project the server does not know, so it needs review), activity every
+// project the server does not know and one with a start days ahead, both
+// needing review), activity every
 // minute, applications, and screenshots of yesterday and today. For the
 // browser tests and the page screenshots.
 struct WebTeam {
