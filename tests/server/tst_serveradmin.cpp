@@ -174,6 +174,31 @@ private Q_SLOTS:
         QCOMPARE(m_server.scalar(QStringLiteral("SELECT value FROM settings WHERE key = 'screenshot_interval'")), before);
     }
 
+    // On a 360 px phone every admin page fits the width, and every control
+    // has a name a screen reader can read.
+    void adminPagesFitAPhoneAndNameEveryControl()
+    {
+        QVERIFY2(signIn(m_team.lead), qPrintable(m_browser.error()));
+        QVERIFY(m_browser.setViewport(360, 800));
+        for (const QString &page : {QStringLiteral("/web/admin/members"),
+                                    QStringLiteral("/web/admin/members/%1").arg(m_team.ann.id),
+                                    QStringLiteral("/web/admin/projects"),
+                                    QStringLiteral("/web/admin/projects/%1").arg(m_team.website),
+                                    QStringLiteral("/web/admin/settings"), QStringLiteral("/web/admin/audit")}) {
+            QVERIFY(m_browser.open(at(page)));
+            QVERIFY(m_browser.waitFor(QStringLiteral("main h1")));
+            QCOMPARE(m_browser.status(), 200);
+            QVERIFY2(m_browser.run(QStringLiteral("return document.documentElement.scrollWidth;")).toInt() <= 360,
+                     qPrintable(page));
+            const QString unnamed = m_browser.run(QStringLiteral(
+                "return [...document.querySelectorAll('input:not([type=hidden]), select, button, a')]"
+                ".filter(e => (e.labels ? e.labels.length === 0 : true) && !e.getAttribute('aria-label')"
+                " && !e.textContent.trim()).map(e => e.outerHTML.slice(0, 80)).join(' ');")).toString();
+            QVERIFY2(unnamed.isEmpty(), qPrintable(page + QStringLiteral(": ") + unnamed));
+        }
+        QVERIFY(m_browser.setViewport(1440, 900));
+    }
+
     void cleanupTestCase() { m_home.reset(); }
 };
 
