@@ -138,14 +138,16 @@ QString entriesTable(const DayReport &d, const QTimeZone &zone)
         if (e.type != QLatin1String("tracked") && !e.type.isEmpty())
             flags += QStringLiteral("<span class=\"pill\">%1</span>").arg(html(e.type));
         rows += QStringLiteral("<tr><td class=\"num\">%1</td><td class=\"num\">%2</td><td class=\"num\">%3</td>"
-                               "<td><span class=\"proj\"><span class=\"swatch %4\"></span><span>%5</span></span></td><td>%6</td><td>%7</td></tr>")
+                               "<td><span class=\"proj\"><span class=\"swatch %4\"></span><span>%5</span></span>%8</td><td class=\"task\">%6</td><td>%7</td></tr>")
                     .arg(Calendar::clockTime(e.from, zone), e.running ? QStringLiteral("now") : Calendar::clockTime(e.to, zone),
                          duration(e.ms()), WebText::projectClass(e.needsReview ? std::nullopt : e.projectId),
-                         html(e.project.isEmpty() ? QStringLiteral("(none)") : e.project), html(e.task), flags);
+                         html(e.project.isEmpty() ? QStringLiteral("(none)") : e.project), html(e.task), flags,
+                         // On a phone the task goes under the project instead of in its own column.
+                         e.task.isEmpty() ? QString() : QStringLiteral("<span class=\"under\">%1</span>").arg(html(e.task)));
     }
     return QStringLiteral("<div class=\"scroll\"><table class=\"data\"><caption class=\"visually-hidden\">Entries</caption>"
                           "<thead><tr><th scope=\"col\" class=\"num\">Start</th><th scope=\"col\" class=\"num\">End</th>"
-                          "<th scope=\"col\" class=\"num\">Duration</th><th scope=\"col\">Project</th><th scope=\"col\">Task</th>"
+                          "<th scope=\"col\" class=\"num\">Duration</th><th scope=\"col\">Project</th><th scope=\"col\" class=\"task\">Task</th>"
                           "<th scope=\"col\"><span class=\"visually-hidden\">Flags</span></th></tr></thead>"
                           "<tbody>%1</tbody></table></div>")
         .arg(rows);

@@ -245,6 +245,15 @@ QJsonValue Browser::run(const QString &script, const QJsonArray &args)
         .value_or(QJsonValue());
 }
 
+QString Browser::cookie(const QString &name)
+{
+    return command("GET", QStringLiteral("/cookie/") + name)
+        .value_or(QJsonValue())
+        .toObject()
+        .value(QStringLiteral("value"))
+        .toString();
+}
+
 QByteArray Browser::screenshot(bool wholePage)
 {
     QJsonObject params{{QStringLiteral("format"), QStringLiteral("png")}};

@@ -56,6 +56,9 @@ public:
     // Runs `script` (a function body) in the page with `args`; its result.
     QJsonValue run(const QString &script, const QJsonArray &args = {});
 
+    // The value of the page's cookie `name` (HttpOnly ones too); empty if none.
+    QString cookie(const QString &name);
+
     // A PNG of the viewport, or with `wholePage` of the whole page's height.
     QByteArray screenshot(bool wholePage = false);
 

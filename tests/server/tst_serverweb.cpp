@@ -79,6 +79,42 @@ private Q_SLOTS:
         QVERIFY(m_browser.url().endsWith(QStringLiteral("/web/shot/%1").arg(m_team.annShotsYesterday.first())));
     }
 
+    // CSV of a range for the team, a project or one member, fetched in the
+    // page with its session; a member may export only their own.
+    void exportsCoverTheTeamAProjectOrAMember()
+    {
+        QVERIFY2(signIn(m_team.lead), qPrintable(m_browser.error()));
+        const QString to = WebTeam::yesterday(m_team.ben).toString(Qt::ISODate);
+        const QString from = WebTeam::yesterday(m_team.ben).addDays(-7).toString(Qt::ISODate);
+        // The page's own session, over a plain request: a download is no page.
+        auto get = [&](const QString &query) {
+            const auto r = m_server.raw("GET /web/export.csv?" + QStringLiteral("from=%1&to=%2&%3").arg(from, to, query).toUtf8()
+                                        + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\nCookie: zimbrel_session="
+                                        + m_browser.cookie(QStringLiteral("zimbrel_session")).toUtf8() + "\r\n\r\n");
+            return QString::number(r.status) + QLatin1Char('\n') + QString::fromUtf8(r.body);
+        };
+        const QString team = get(QStringLiteral("team=1"));
+        QVERIFY2(team.startsWith(QStringLiteral("200\n")), qPrintable(team.left(200)));
+        for (const WebTeam::Person *p : {&m_team.lead, &m_team.ann, &m_team.ben})
+            QVERIFY(team.contains(p->email));
+        QVERIFY(team.contains(QStringLiteral(",Old client,,tracked,yes,no")));
+
+        const QString project = get(QStringLiteral("project=%1").arg(m_team.mobile));
+        QVERIFY(project.startsWith(QStringLiteral("200\n")));
+        const QStringList rows = project.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QVERIFY(rows.size() > 3);
+        for (const QString &row : rows.mid(1))
+            QVERIFY2(row.contains(QStringLiteral(",Mobile app,")), qPrintable(row));
+
+        const QString ann = get(QStringLiteral("member=%1").arg(m_team.ann.id));
+        QVERIFY(ann.contains(m_team.ann.email) && !ann.contains(m_team.ben.email));
+
+        QVERIFY2(signIn(m_team.ann), qPrintable(m_browser.error()));
+        QVERIFY(get(QStringLiteral("team=1")).startsWith(QStringLiteral("403")));
+        QVERIFY(get(QStringLiteral("project=%1").arg(m_team.mobile)).startsWith(QStringLiteral("403")));
+        QVERIFY(get(QString()).contains(m_team.ann.email));
+    }
+
     // The pages fit a 360-pixel-wide screen, and follow the browser's dark look.
     void pagesFitNarrowScreensAndTheDarkLook()
     {
