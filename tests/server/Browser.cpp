@@ -73,6 +73,7 @@ bool Browser::start()
                           QStringLiteral("--force-device-scale-factor=1"),
                           QStringLiteral("--window-size=%1,%2").arg(m_width).arg(m_height)};
     const QJsonObject caps{{QStringLiteral("browserName"), QStringLiteral("chrome")},
+                           {QStringLiteral("goog:loggingPrefs"), QJsonObject{{QStringLiteral("browser"), QStringLiteral("ALL")}}},
                            {QStringLiteral("goog:chromeOptions"),
                             QJsonObject{{QStringLiteral("binary"), chromium}, {QStringLiteral("args"), args}}}};
     const auto value = request("POST", QStringLiteral("/session"),
@@ -243,6 +244,15 @@ QJsonValue Browser::run(const QString &script, const QJsonArray &args)
 {
     return command("POST", QStringLiteral("/execute/sync"), {{QStringLiteral("script"), script}, {QStringLiteral("args"), args}})
         .value_or(QJsonValue());
+}
+
+QStringList Browser::consoleMessages()
+{
+    QStringList out;
+    const auto value = command("POST", QStringLiteral("/se/log"), {{QStringLiteral("type"), QStringLiteral("browser")}});
+    for (const QJsonValue &entry : value.value_or(QJsonValue()).toArray())
+        out.append(entry.toObject().value(QStringLiteral("message")).toString());
+    return out;
 }
 
 QString Browser::cookie(const QString &name)

@@ -6,6 +6,7 @@
 #include <QJsonValue>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -55,6 +56,10 @@ public:
     bool type(const QString &css, const QString &value);
     // Runs `script` (a function body) in the page with `args`; its result.
     QJsonValue run(const QString &script, const QJsonArray &args = {});
+
+    // What pages wrote to the console (errors, refusals by the content
+    // security policy) since the last call.
+    QStringList consoleMessages();
 
     // The value of the page's cookie `name` (HttpOnly ones too); empty if none.
     QString cookie(const QString &name);

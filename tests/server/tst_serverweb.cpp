@@ -136,6 +136,9 @@ private Q_SLOTS:
                 " && !e.getAttribute('aria-label') && !e.textContent.trim())"
                 ".map(e => e.outerHTML.slice(0, 80)).join(' ');")).toString();
             QVERIFY2(unnamed.isEmpty(), qPrintable(page + QStringLiteral(": ") + unnamed));
+            // Nothing on the page breaks its content security policy or fails to load.
+            const QStringList console = m_browser.consoleMessages();
+            QVERIFY2(console.isEmpty(), qPrintable(page + QStringLiteral(": ") + console.join(QLatin1Char('\n'))));
         }
         QVERIFY(m_browser.setScheme(Browser::Scheme::light));
         QVERIFY(m_browser.open(at(QStringLiteral("/web/week"))));
