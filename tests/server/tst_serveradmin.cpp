@@ -181,6 +181,7 @@ private Q_SLOTS:
     void adminPagesFitAPhoneAndNameEveryControl()
     {
         QVERIFY2(signIn(m_team.lead), qPrintable(m_browser.error()));
+        m_browser.consoleMessages(); // only what the admin pages write counts
         QVERIFY(m_browser.setViewport(360, 800));
         for (const QString &page : {QStringLiteral("/web/admin/members"),
                                     QStringLiteral("/web/admin/members/%1").arg(m_team.ann.id),
@@ -197,6 +198,9 @@ private Q_SLOTS:
                 ".filter(e => (e.labels ? e.labels.length === 0 : true) && !e.getAttribute('aria-label')"
                 " && !e.textContent.trim()).map(e => e.outerHTML.slice(0, 80)).join(' ');")).toString();
             QVERIFY2(unnamed.isEmpty(), qPrintable(page + QStringLiteral(": ") + unnamed));
+            // Nothing on the page breaks its content security policy or fails to load.
+            const QStringList console = m_browser.consoleMessages();
+            QVERIFY2(console.isEmpty(), qPrintable(page + QStringLiteral(": ") + console.join(QLatin1Char('\n'))));
         }
         QVERIFY(m_browser.setViewport(1440, 900));
     }

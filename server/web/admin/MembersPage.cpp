@@ -163,14 +163,18 @@ void MembersPage::showMember(httplib::Response &res, const WebSession::Viewer &v
                                       zoneHint));
 
     body += QStringLiteral("<section class=\"card\" aria-labelledby=\"password-title\"><h2 id=\"password-title\">Password"
-                           "</h2><form method=\"post\" action=\"%1/password\">%2<div class=\"form-row\">%3"
+                           "</h2><form method=\"post\" action=\"%1/password\">%2%4<div class=\"form-row\">%3"
                            "<button class=\"btn btn-brand\" type=\"submit\">Set password</button></div></form></section>")
                 .arg(path, csrf,
                      AdminHtml::input(QStringLiteral("New password"), QStringLiteral("password"), {},
                                       QStringLiteral("type=\"password\" required minlength=\"%1\" autocomplete=\"new-password\"")
                                           .arg(WorkspaceAdmin::minPasswordLength),
                                       QStringLiteral("At least %1 characters. Setting it signs the member out everywhere.")
-                                          .arg(WorkspaceAdmin::minPasswordLength)));
+                                          .arg(WorkspaceAdmin::minPasswordLength)),
+                     // Whose password this is, for password managers.
+                     QStringLiteral("<input type=\"email\" name=\"username\" value=\"%1\" autocomplete=\"username\""
+                                    " aria-label=\"E-mail\" readonly hidden>")
+                         .arg(html(m.email)));
 
     body += QStringLiteral("<section class=\"card\" aria-labelledby=\"access-title\"><h2 id=\"access-title\">Access</h2>"
                            "<p class=\"muted small\">Signing out everywhere ends the member's sessions on every device;"
