@@ -51,6 +51,7 @@ ApiServer::ApiServer(Store &store, BlobStore &blobs, Options options)
     , m_options(options)
     , m_throttle(store.database(), [&store] { return store.now(); }, options.throttle)
     , m_web(store, blobs, m_throttle, options.secureCookies, options.trustedProxies)
+    , m_admin(store)
 {
     HttpLoop::Options loop;
     loop.workers = m_options.workers;
@@ -142,6 +143,7 @@ ApiServer::ApiServer(Store &store, BlobStore &blobs, Options options)
     route("POST", "usage/logs", Access::member, Body::json, [this](Call &c) { return usage(c); });
     route("POST", "screenshots/upload", Access::member, Body::multipart, [this](Call &c) { return upload(c); });
     m_web.install(*m_router);
+    m_admin.install(*m_router);
 }
 
 ApiServer::~ApiServer()
@@ -314,14 +316,7 @@ ApiServer::Reply ApiServer::projects(Call &c)
 
 bool ApiServer::screenshotsEnabled()
 {
-    return m_store.setting(QStringLiteral("screenshots"), QStringLiteral("on")) != QLatin1String("off");
-}
-
-int ApiServer::screenshotInterval()
-{
-    bool good = false;
-    const int minutes = m_store.setting(QStringLiteral("screenshot_interval"), QStringLiteral("5")).toInt(&good);
-    return good && minutes > 0 ? minutes : 5;
+    return m_store.workspaceSettings().screenshots;
 }
 
 ApiServer::Reply ApiServer::settings(Call &)
@@ -329,8 +324,8 @@ ApiServer::Reply ApiServer::settings(Call &)
     // The client takes a screenshot shortly after every start whatever the
     // interval; with screenshots off uploads are refused, and the interval is
     // the longest the client accepts so it hardly tries.
-    const bool enabled = screenshotsEnabled();
-    const QJsonObject data{{QStringLiteral("screenshot_interval"), enabled ? screenshotInterval() : 7 * 24 * 60},
-                           {QStringLiteral("screenshots_enabled"), enabled}};
+    const Store::WorkspaceSettings w = m_store.workspaceSettings();
+    const QJsonObject data{{QStringLiteral("screenshot_interval"), w.screenshots ? w.screenshotInterval : 7 * 24 * 60},
+                           {QStringLiteral("screenshots_enabled"), w.screenshots}};
     return {200, ApiJson::ok(data)};
 }

@@ -3,6 +3,7 @@
 #include "HttpLoop.h"
 #include "SignInThrottle.h"
 #include "Store.h"
+#include "AdminPages.h"
 #include "WebView.h"
 
 #include <QJsonObject>
@@ -98,13 +99,13 @@ private:
     Reply upload(Call &call);
 
     bool screenshotsEnabled();
-    int screenshotInterval();
 
     Store &m_store;
     BlobStore &m_blobs;
     Options m_options;
     SignInThrottle m_throttle;
     WebView m_web;
+    AdminPages m_admin;
     std::unique_ptr<HttpRouter> m_router;
     std::unique_ptr<HttpLoop> m_loop;
     bool m_valid = true;

@@ -5,6 +5,9 @@
 #include "Credentials.h"
 #include "Store.h"
 
+#include <QDateTime>
+#include <QTimeZone>
+
 namespace {
 
 QString option(const QStringList &args, const QString &name)
@@ -17,7 +20,8 @@ QString option(const QStringList &args, const QString &name)
 QStringList positional(const QStringList &args)
 {
     static const QStringList withValue{QStringLiteral("--name"), QStringLiteral("--time-zone"),
-                                       QStringLiteral("--retention-days")};
+                                       QStringLiteral("--retention-days"), QStringLiteral("--role"),
+                                       QStringLiteral("--limit")};
     QStringList out;
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (withValue.contains(args[i])) {
@@ -45,6 +49,7 @@ AdminCommand::AdminCommand(Store &store, BlobStore &blobs, QTextStream &out, QTe
     , m_out(out)
     , m_err(err)
     , m_in(in)
+    , m_admin(store)
 {
 }
 
@@ -52,7 +57,8 @@ bool AdminCommand::handles(const QString &command)
 {
     static const QStringList commands{QStringLiteral("member"),  QStringLiteral("password"), QStringLiteral("project"),
                                       QStringLiteral("task"),    QStringLiteral("assign"),   QStringLiteral("setting"),
-                                      QStringLiteral("purge")};
+                                      QStringLiteral("purge"),
+                                      QStringLiteral("unassign"), QStringLiteral("audit")};
     return commands.contains(command);
 }
 
@@ -75,15 +81,43 @@ int AdminCommand::run(const QStringList &args)
     if (command == QLatin1String("task"))
         return taskCommand(rest);
     if (command == QLatin1String("assign"))
-        return assignCommand(rest);
+        return assignCommand(rest, true);
     if (command == QLatin1String("setting"))
         return settingCommand(rest);
     if (command == QLatin1String("purge"))
         return purgeCommand(rest);
+    if (command == QLatin1String("unassign"))
+        return assignCommand(rest, false);
+    if (command == QLatin1String("audit"))
+        return auditCommand(rest);
     return usage(QStringLiteral("unknown command %1").arg(command));
 }
 
-std::optional<QString> AdminCommand::newPassword(const QStringList &args, const QString &email)
+int AdminCommand::refused(const WorkspaceAdmin::Outcome &outcome)
+{
+    m_err << "zimbrel-server: " << outcome.error << Qt::endl;
+    return 2;
+}
+
+std::optional<qint64> AdminCommand::memberId(const QString &email)
+{
+    const auto m = m_store.memberByEmail(email);
+    if (!m) {
+        usage(QStringLiteral("no member with the e-mail %1").arg(Credentials::emailKey(email)));
+        return std::nullopt;
+    }
+    return m->id;
+}
+
+void AdminCommand::showPassword(const QStringList &args, const QString &email, const QString &password)
+{
+    if (args.contains(QStringLiteral("--password-stdin")))
+        return;
+    m_out << "Password for " << email << ": " << password << Qt::endl
+          << "It is shown only now; keep it somewhere safe." << Qt::endl;
+}
+
+std::optional<QString> AdminCommand::newPassword(const QStringList &args)
 {
     if (args.contains(QStringLiteral("--password-stdin"))) {
         const QString line = m_in.readLine();
@@ -91,20 +125,14 @@ std::optional<QString> AdminCommand::newPassword(const QStringList &args, const 
             usage(QStringLiteral("no password on standard input"));
             return std::nullopt;
         }
-        if (line.toUtf8().size() > Credentials::maxPasswordBytes) {
-            usage(QStringLiteral("the password is longer than %1 bytes").arg(Credentials::maxPasswordBytes));
-            return std::nullopt;
-        }
         return line;
     }
-    const QString pw = Credentials::randomPassword();
-    m_out << "Password for " << email << ": " << pw << Qt::endl
-          << "It is shown only now; keep it somewhere safe." << Qt::endl;
-    return pw;
+    return Credentials::randomPassword();
 }
 
 int AdminCommand::memberCommand(const QStringList &args)
 {
+    const WorkspaceAdmin::Actor me = WorkspaceAdmin::Actor::commandLine();
     const QStringList pos = positional(args);
     const QString sub = pos.value(0);
     if (sub == QLatin1String("list")) {
@@ -118,96 +146,167 @@ int AdminCommand::memberCommand(const QStringList &args)
     if (email.isEmpty() || !email.contains(QLatin1Char('@')))
         return usage(QStringLiteral("member %1 needs an e-mail address").arg(sub));
     if (sub == QLatin1String("add")) {
-        const QString zone = option(args, QStringLiteral("--time-zone"));
-        if (!zone.isEmpty() && !Calendar::isValidZone(zone))
-            return usage(QStringLiteral("unknown time zone %1").arg(zone));
-        QString name = option(args, QStringLiteral("--name"));
-        if (name.isEmpty())
-            name = email.section(QLatin1Char('@'), 0, 0);
+        WorkspaceAdmin::Invite invite;
+        invite.email = email;
+        invite.name = option(args, QStringLiteral("--name"));
+        invite.timeZone = option(args, QStringLiteral("--time-zone"));
+        invite.role = args.contains(QStringLiteral("--admin")) ? QStringLiteral("admin") : QStringLiteral("member");
+        if (args.contains(QStringLiteral("--role")))
+            invite.role = option(args, QStringLiteral("--role"));
         if (m_store.memberByEmail(email))
             return usage(QStringLiteral("a member with the e-mail %1 exists already").arg(email));
-        const auto pw = newPassword(args, email);
+        const auto pw = newPassword(args);
         if (!pw)
             return 2;
-        const qint64 id = m_store.addMember(email, name,
-                                            args.contains(QStringLiteral("--admin")) ? QStringLiteral("admin")
-                                                                                      : QStringLiteral("member"),
-                                            Credentials::hashPassword(*pw), zone);
-        m_out << "Member " << id << " added: " << email << Qt::endl;
+        invite.password = *pw;
+        const auto done = m_admin.invite(me, invite);
+        if (!done.ok())
+            return refused(done);
+        showPassword(args, email, *pw);
+        m_out << "Member " << done.id << " added: " << email << Qt::endl;
         return 0;
     }
+    const auto id = memberId(email);
+    if (!id)
+        return 2;
     if (sub == QLatin1String("disable") || sub == QLatin1String("enable")) {
-        if (!m_store.setDisabled(email, sub == QLatin1String("disable")))
-            return usage(QStringLiteral("no member with the e-mail %1").arg(email));
+        const auto done = m_admin.setDisabled(me, *id, sub == QLatin1String("disable"));
+        if (!done.ok())
+            return refused(done);
         m_out << "Member " << email << (sub == QLatin1String("disable") ? " disabled; signed out everywhere." : " enabled.")
               << Qt::endl;
         return 0;
     }
     if (sub == QLatin1String("signout")) {
-        const auto m = m_store.memberByEmail(email);
-        if (!m)
-            return usage(QStringLiteral("no member with the e-mail %1").arg(email));
-        m_out << "Signed " << email << " out of " << m_store.endSessions(m->id) << " sessions." << Qt::endl;
+        const auto done = m_admin.signOutEverywhere(me, *id);
+        if (!done.ok())
+            return refused(done);
+        m_out << "Signed " << email << " out of " << done.count << " sessions." << Qt::endl;
         return 0;
     }
     if (sub == QLatin1String("zone")) {
         const QString zone = pos.value(2);
         if (!Calendar::isValidZone(zone))
             return usage(QStringLiteral("unknown time zone %1").arg(zone));
-        if (!m_store.setTimeZone(email, zone))
-            return usage(QStringLiteral("no member with the e-mail %1").arg(email));
+        const auto done = m_admin.setTimeZone(me, *id, zone);
+        if (!done.ok())
+            return refused(done);
         m_out << "Member " << email << " counts days in " << zone << Qt::endl;
         return 0;
     }
-    return usage(QStringLiteral("member needs add, list, disable, enable, signout or zone"));
+    if (sub == QLatin1String("role")) {
+        const auto done = m_admin.setRole(me, *id, pos.value(2));
+        if (!done.ok())
+            return refused(done);
+        m_out << "Member " << email << " is now " << pos.value(2) << Qt::endl;
+        return 0;
+    }
+    return usage(QStringLiteral("member needs add, list, disable, enable, signout, zone or role"));
 }
 
 int AdminCommand::passwordCommand(const QStringList &args)
 {
     const QString email = Credentials::emailKey(positional(args).value(0));
-    if (!m_store.memberByEmail(email))
-        return usage(QStringLiteral("no member with the e-mail %1").arg(email));
-    const auto pw = newPassword(args, email);
+    const auto id = memberId(email);
+    if (!id)
+        return 2;
+    const auto pw = newPassword(args);
     if (!pw)
         return 2;
-    m_store.setPasswordHash(email, Credentials::hashPassword(*pw));
+    const auto done = m_admin.setPassword(WorkspaceAdmin::Actor::commandLine(), *id, *pw);
+    if (!done.ok())
+        return refused(done);
+    showPassword(args, email, *pw);
     m_out << "Password of " << email << " changed; signed out everywhere." << Qt::endl;
     return 0;
 }
 
 int AdminCommand::projectCommand(const QStringList &args)
 {
+    const WorkspaceAdmin::Actor me = WorkspaceAdmin::Actor::commandLine();
     const QStringList pos = positional(args);
-    if (pos.value(0) != QLatin1String("add") || pos.value(1).trimmed().isEmpty())
-        return usage(QStringLiteral("project add NAME"));
-    const qint64 id = m_store.addProject(pos.value(1).trimmed());
-    m_out << "Project " << id << " added: " << pos.value(1).trimmed() << Qt::endl;
-    return 0;
+    const QString sub = pos.value(0);
+    if (sub == QLatin1String("add")) {
+        const auto done = m_admin.addProject(me, pos.value(1));
+        if (!done.ok())
+            return refused(done);
+        m_out << "Project " << done.id << " added: " << pos.value(1).trimmed() << Qt::endl;
+        return 0;
+    }
+    const auto id = number(pos.value(1));
+    if (id && sub == QLatin1String("rename") && pos.size() == 3) {
+        const auto done = m_admin.renameProject(me, *id, pos.value(2));
+        if (!done.ok())
+            return refused(done);
+        m_out << "Project " << *id << " renamed: " << pos.value(2).trimmed() << Qt::endl;
+        return 0;
+    }
+    if (id && (sub == QLatin1String("archive") || sub == QLatin1String("restore"))) {
+        const auto done = m_admin.setProjectArchived(me, *id, sub == QLatin1String("archive"));
+        if (!done.ok())
+            return refused(done);
+        m_out << "Project " << *id << (sub == QLatin1String("archive") ? " archived." : " restored.") << Qt::endl;
+        return 0;
+    }
+    return usage(QStringLiteral("project add NAME | project rename PROJECT_ID NAME | project archive|restore PROJECT_ID"));
 }
 
 int AdminCommand::taskCommand(const QStringList &args)
 {
+    const WorkspaceAdmin::Actor me = WorkspaceAdmin::Actor::commandLine();
     const QStringList pos = positional(args);
-    const auto project = number(pos.value(1));
-    if (pos.value(0) != QLatin1String("add") || !project || pos.value(2).trimmed().isEmpty())
-        return usage(QStringLiteral("task add PROJECT_ID NAME"));
-    const auto id = m_store.addTask(*project, pos.value(2).trimmed());
-    if (!id)
-        return usage(QStringLiteral("no project %1").arg(*project));
-    m_out << "Task " << *id << " added to project " << *project << Qt::endl;
-    return 0;
+    const QString sub = pos.value(0);
+    const auto id = number(pos.value(1));
+    if (id && sub == QLatin1String("add") && pos.size() == 3) {
+        const auto done = m_admin.addTask(me, *id, pos.value(2));
+        if (!done.ok())
+            return refused(done);
+        m_out << "Task " << done.id << " added to project " << *id << Qt::endl;
+        return 0;
+    }
+    if (id && sub == QLatin1String("rename") && pos.size() == 3) {
+        const auto done = m_admin.renameTask(me, *id, pos.value(2));
+        if (!done.ok())
+            return refused(done);
+        m_out << "Task " << *id << " renamed: " << pos.value(2).trimmed() << Qt::endl;
+        return 0;
+    }
+    if (id && (sub == QLatin1String("archive") || sub == QLatin1String("restore"))) {
+        const auto done = m_admin.setTaskArchived(me, *id, sub == QLatin1String("archive"));
+        if (!done.ok())
+            return refused(done);
+        m_out << "Task " << *id << (sub == QLatin1String("archive") ? " archived." : " restored.") << Qt::endl;
+        return 0;
+    }
+    return usage(QStringLiteral("task add PROJECT_ID NAME | task rename TASK_ID NAME | task archive|restore TASK_ID"));
 }
 
-int AdminCommand::assignCommand(const QStringList &args)
+int AdminCommand::assignCommand(const QStringList &args, bool assign)
 {
     const QStringList pos = positional(args);
     const auto member = m_store.memberByEmail(pos.value(0));
     const auto project = number(pos.value(1));
     if (!member || !project)
-        return usage(QStringLiteral("assign EMAIL PROJECT_ID (an existing member and project)"));
-    if (!m_store.assign(member->id, *project))
+        return usage(QStringLiteral("%1 EMAIL PROJECT_ID (an existing member and project)")
+                         .arg(assign ? QStringLiteral("assign") : QStringLiteral("unassign")));
+    const auto me = WorkspaceAdmin::Actor::commandLine();
+    const auto done = assign ? m_admin.assign(me, member->id, *project) : m_admin.unassign(me, member->id, *project);
+    if (!done.ok())
         return usage(QStringLiteral("no project %1").arg(*project));
-    m_out << "Project " << *project << " assigned to " << member->email << Qt::endl;
+    m_out << "Project " << *project << (assign ? " assigned to " : " no longer assigned to ") << member->email
+          << Qt::endl;
+    return 0;
+}
+
+int AdminCommand::auditCommand(const QStringList &args)
+{
+    const QString limit = option(args, QStringLiteral("--limit"));
+    const auto n = limit.isEmpty() ? std::optional<qint64>(50) : number(limit);
+    if (!n)
+        return usage(QStringLiteral("audit [--limit ROWS]"));
+    for (const AuditLog::Row &r : m_admin.audit().recent(int(std::min<qint64>(*n, 100000))))
+        m_out << QDateTime::fromMSecsSinceEpoch(r.at, QTimeZone::utc()).toString(Qt::ISODate) << '\t' << r.actor << '\t'
+              << r.action << '\t' << r.target << '\t' << r.detail << Qt::endl;
     return 0;
 }
 
@@ -216,10 +315,14 @@ int AdminCommand::settingCommand(const QStringList &args)
     const QStringList pos = positional(args);
     const QString key = pos.value(0);
     const QString value = pos.value(1);
+    const auto me = WorkspaceAdmin::Actor::commandLine();
+    WorkspaceAdmin::Outcome done;
     if (key == QLatin1String("screenshots") && (value == QLatin1String("on") || value == QLatin1String("off"))) {
-        m_store.setSetting(key, value);
-    } else if ((key == QLatin1String("screenshot_interval") || key == QLatin1String("retention_days")) && number(value)) {
-        m_store.setSetting(key, QString::number(*number(value)));
+        done = m_admin.setScreenshots(me, value == QLatin1String("on"));
+    } else if (key == QLatin1String("screenshot_interval") && !value.isEmpty()) {
+        done = m_admin.setScreenshotInterval(me, value);
+    } else if (key == QLatin1String("retention_days") && !value.isEmpty()) {
+        done = m_admin.setRetentionDays(me, value);
     } else if (key.isEmpty()) {
         for (const char *k : {"screenshots", "screenshot_interval", "retention_days"})
             m_out << k << '\t' << m_store.setting(QLatin1String(k), QStringLiteral("(default)")) << Qt::endl;
@@ -227,6 +330,8 @@ int AdminCommand::settingCommand(const QStringList &args)
     } else {
         return usage(QStringLiteral("setting screenshots on|off, screenshot_interval MINUTES or retention_days DAYS"));
     }
+    if (!done.ok())
+        return refused(done);
     m_out << key << " = " << value << Qt::endl;
     return 0;
 }

@@ -95,15 +95,16 @@ Options:
 
 Commands:
   serve
-  member add EMAIL [--name NAME] [--admin] [--time-zone ZONE] [--password-stdin]
+  member add EMAIL [--name NAME] [--admin | --role ROLE] [--time-zone ZONE] [--password-stdin]
   member list | member disable EMAIL | member enable EMAIL | member signout EMAIL
-  member zone EMAIL ZONE
+  member zone EMAIL ZONE | member role EMAIL owner|admin|manager|member
   password EMAIL [--password-stdin]
-  project add NAME
-  task add PROJECT_ID NAME
-  assign EMAIL PROJECT_ID
+  project add NAME | project rename PROJECT_ID NAME | project archive|restore PROJECT_ID
+  task add PROJECT_ID NAME | task rename TASK_ID NAME | task archive|restore TASK_ID
+  assign EMAIL PROJECT_ID | unassign EMAIL PROJECT_ID
   setting [screenshots on|off | screenshot_interval MINUTES | retention_days DAYS]
   purge [--retention-days DAYS]
+  audit [--limit ROWS]
 )";
 
 // Every option the program knows, so an unknown one or one without its
@@ -117,7 +118,7 @@ void addOptions(QCommandLineParser &p)
     p.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
     for (const char *name : {"data-dir", "database", "listen", "port", "sign-in-limit", "screenshots-per-minute",
                              "tls-cert", "tls-key", "trusted-proxy", "connections-per-address", "request-timeout",
-                             "name", "time-zone", "retention-days"})
+                             "name", "time-zone", "retention-days", "role", "limit"})
         valued(name, "value");
     for (const char *name : {"behind-proxy", "admin", "password-stdin"})
         flag(name);
@@ -196,7 +197,7 @@ int main(int argc, char **argv)
     }
     // The administration commands read their own options from the list.
     QStringList args = parser.positionalArguments();
-    for (const char *name : {"name", "time-zone", "retention-days"}) {
+    for (const char *name : {"name", "time-zone", "retention-days", "role", "limit"}) {
         if (parser.isSet(QString::fromLatin1(name)))
             args << QStringLiteral("--") + QString::fromLatin1(name) << parser.value(QString::fromLatin1(name));
     }

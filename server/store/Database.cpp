@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <set>
@@ -38,6 +39,9 @@ struct ThreadConnections {
     }
 };
 thread_local ThreadConnections t_connections;
+
+// The instances whose write transaction this thread is inside.
+thread_local std::set<quint64> t_writing;
 
 QString errorText(const QSqlError &e)
 {
@@ -231,6 +235,10 @@ void Database::serialise(qint64 key)
 
 void Database::write(const std::function<void()> &work)
 {
+    if (t_writing.count(m_id)) {
+        work();
+        return;
+    }
     std::unique_lock<std::mutex> lock(m_writeLock, std::defer_lock);
     if (m_backend == Backend::sqlite)
         lock.lock();
@@ -238,11 +246,14 @@ void Database::write(const std::function<void()> &work)
     // and a write from an old snapshot is refused ("database is locked").
     finishStatements();
     run(m_backend == Backend::sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
+    t_writing.insert(m_id);
     try {
         work();
+        t_writing.erase(m_id);
         finishStatements();
         run(QStringLiteral("COMMIT"));
     } catch (...) {
+        t_writing.erase(m_id);
         try {
             finishStatements();
             run(QStringLiteral("ROLLBACK"));
@@ -268,9 +279,10 @@ int Database::schemaVersion()
     return q.next() ? q.value(0).toInt() : 0;
 }
 
-void Database::migrate()
+void Database::migrate(int upTo)
 {
     const QList<QStringList> steps = Schema::migrations();
+    const int target = upTo < 0 ? int(steps.size()) : std::min(upTo, int(steps.size()));
     write([&] {
         const int have = schemaVersion();
         if (have > steps.size())
@@ -278,7 +290,7 @@ void Database::migrate()
                                  .arg(have)
                                  .arg(steps.size())
                                  .toStdString());
-        for (int v = have; v < steps.size(); ++v) {
+        for (int v = have; v < target; ++v) {
             for (const QString &statement : steps[v])
                 applyDDL(statement);
             run(QStringLiteral("INSERT INTO schema_version (version) VALUES (?)"), {v + 1});

@@ -37,13 +37,16 @@ public:
     // This thread's connection, opened on first use. Throws StoreError.
     QSqlDatabase connection();
 
-    // Brings the schema up to the newest version. Throws StoreError.
-    void migrate();
+    // Brings the schema up to the newest version, or only up to `upTo` (for
+    // tests of a migration). Throws StoreError.
+    void migrate(int upTo = -1);
     int schemaVersion();
 
     // Runs `work` inside one write transaction and commits it; rolls back and
     // rethrows on any exception. SQLite allows one writer at a time, so its
-    // write transactions are serialised here and begin IMMEDIATE.
+    // write transactions are serialised here and begin IMMEDIATE. A write()
+    // inside another on the same thread joins the outer transaction, so
+    // store operations compose into one.
     void write(const std::function<void()> &work);
 
     // One writing statement without a transaction of its own. On SQLite it

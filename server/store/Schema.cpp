@@ -136,6 +136,20 @@ QList<QStringList> migrations()
                            " at BIGINT NOT NULL,"
                            " PRIMARY KEY (account, address))"),
         },
+        // 3: every change an owner or admin makes to the workspace, from the
+        // web pages or the admin commands. actor_id is empty for the command
+        // line; actor keeps the name shown even after the member is gone.
+        {
+            QStringLiteral("CREATE TABLE audit_log ("
+                           " id {pk},"
+                           " at BIGINT NOT NULL,"
+                           " actor_id BIGINT REFERENCES members(id),"
+                           " actor TEXT NOT NULL,"
+                           " action TEXT NOT NULL,"
+                           " target TEXT NOT NULL DEFAULT '',"
+                           " detail TEXT NOT NULL DEFAULT '')"),
+            QStringLiteral("CREATE INDEX audit_log_at ON audit_log(at)"),
+        },
     };
 }
 

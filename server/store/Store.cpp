@@ -146,6 +146,15 @@ bool Store::setTimeZone(const QString &email, const QString &zone)
     return q.numRowsAffected() > 0;
 }
 
+bool Store::setRole(qint64 memberId, const QString &role)
+{
+    bool found = false;
+    m_db.write([&] {
+        found = m_db.run(QStringLiteral("UPDATE members SET role = ? WHERE id = ?"), {role, memberId}).numRowsAffected() > 0;
+    });
+    return found;
+}
+
 QString Store::createSession(qint64 memberId)
 {
     const QString token = Credentials::newToken();
@@ -257,6 +266,88 @@ bool Store::assign(qint64 memberId, qint64 projectId)
     return ok;
 }
 
+bool Store::unassign(qint64 memberId, qint64 projectId)
+{
+    bool had = false;
+    m_db.write([&] {
+        had = m_db.run(QStringLiteral("DELETE FROM assignments WHERE member_id = ? AND project_id = ?"),
+                       {memberId, projectId})
+                  .numRowsAffected()
+            > 0;
+    });
+    return had;
+}
+
+QList<Store::Project> Store::allProjects()
+{
+    QList<Project> out;
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT p.id, p.name, p.archived, t.id, t.name, t.archived FROM projects p"
+                                          " LEFT JOIN tasks t ON t.project_id = p.id"
+                                          " ORDER BY p.archived, p.name, p.id, t.archived, t.name, t.id"));
+    while (q.next()) {
+        const qint64 pid = q.value(0).toLongLong();
+        if (out.isEmpty() || out.last().id != pid)
+            out.append(Project{pid, q.value(1).toString(), {}, q.value(2).toInt() != 0});
+        if (!q.value(3).isNull())
+            out.last().tasks.append(Task{q.value(3).toLongLong(), q.value(4).toString(), pid, q.value(5).toInt() != 0});
+    }
+    return out;
+}
+
+QList<Store::Assignment> Store::assignments()
+{
+    QList<Assignment> out;
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT member_id, project_id FROM assignments ORDER BY member_id, project_id"));
+    while (q.next())
+        out.append(Assignment{q.value(0).toLongLong(), q.value(1).toLongLong()});
+    return out;
+}
+
+std::optional<Store::Project> Store::project(qint64 id)
+{
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT id, name, archived FROM projects WHERE id = ?"), {id});
+    if (!q.next())
+        return std::nullopt;
+    return Project{q.value(0).toLongLong(), q.value(1).toString(), {}, q.value(2).toInt() != 0};
+}
+
+std::optional<Store::Task> Store::task(qint64 id)
+{
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT id, name, project_id, archived FROM tasks WHERE id = ?"), {id});
+    if (!q.next())
+        return std::nullopt;
+    return Task{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toLongLong(), q.value(3).toInt() != 0};
+}
+
+namespace {
+bool updateOne(Database &db, const QString &sql, const QVariantList &values)
+{
+    bool found = false;
+    db.write([&] { found = db.run(sql, values).numRowsAffected() > 0; });
+    return found;
+}
+} // namespace
+
+bool Store::renameProject(qint64 id, const QString &name)
+{
+    return updateOne(m_db, QStringLiteral("UPDATE projects SET name = ? WHERE id = ?"), {name, id});
+}
+
+bool Store::setProjectArchived(qint64 id, bool archived)
+{
+    return updateOne(m_db, QStringLiteral("UPDATE projects SET archived = ? WHERE id = ?"), {archived ? 1 : 0, id});
+}
+
+bool Store::renameTask(qint64 id, const QString &name)
+{
+    return updateOne(m_db, QStringLiteral("UPDATE tasks SET name = ? WHERE id = ?"), {name, id});
+}
+
+bool Store::setTaskArchived(qint64 id, bool archived)
+{
+    return updateOne(m_db, QStringLiteral("UPDATE tasks SET archived = ? WHERE id = ?"), {archived ? 1 : 0, id});
+}
+
 QList<Store::Project> Store::projectsFor(qint64 memberId)
 {
     QList<Project> out;
@@ -270,7 +361,7 @@ QList<Store::Project> Store::projectsFor(qint64 memberId)
         if (out.isEmpty() || out.last().id != pid)
             out.append(Project{pid, q.value(1).toString(), {}});
         if (!q.value(2).isNull())
-            out.last().tasks.append(Task{q.value(2).toLongLong(), q.value(3).toString()});
+            out.last().tasks.append(Task{q.value(2).toLongLong(), q.value(3).toString(), pid});
     }
     return out;
 }
@@ -726,6 +817,20 @@ void Store::setSetting(const QString &key, const QString &value)
                                 " ON CONFLICT (key) DO UPDATE SET value = excluded.value"),
                  {key, value});
     });
+}
+
+Store::WorkspaceSettings Store::workspaceSettings()
+{
+    WorkspaceSettings w;
+    w.screenshots = setting(QStringLiteral("screenshots"), QStringLiteral("on")) != QLatin1String("off");
+    bool good = false;
+    const int interval = setting(QStringLiteral("screenshot_interval")).toInt(&good);
+    if (good && interval > 0)
+        w.screenshotInterval = interval;
+    const int days = setting(QStringLiteral("retention_days")).toInt(&good);
+    if (good && days > 0)
+        w.retentionDays = days;
+    return w;
 }
 
 Store::PurgeResult Store::purge(qint64 cutoff, BlobStore &blobs)

@@ -32,7 +32,7 @@ public:
         qint64 id = 0;
         QString email;
         QString name;
-        QString role; // "admin" or "member"
+        QString role; // "owner", "admin", "manager" or "member"
         QString timeZone;
         bool disabled = false;
         QString passwordHash;
@@ -41,11 +41,25 @@ public:
     struct Task {
         qint64 id = 0;
         QString name;
+        qint64 projectId = 0;
+        bool archived = false;
     };
     struct Project {
         qint64 id = 0;
         QString name;
         QList<Task> tasks;
+        bool archived = false;
+    };
+    struct Assignment {
+        qint64 memberId = 0;
+        qint64 projectId = 0;
+    };
+
+    // The workspace settings as the server applies them, defaults filled in.
+    struct WorkspaceSettings {
+        bool screenshots = true;
+        int screenshotInterval = 5; // minutes
+        int retentionDays = 0;      // 0: nothing is purged
     };
 
     struct Device {
@@ -139,6 +153,8 @@ public:
     bool setDisabled(const QString &email, bool disabled);
     bool setPasswordHash(const QString &email, const QString &hash, bool endSessions = true);
     bool setTimeZone(const QString &email, const QString &zone);
+    // False for an unknown member.
+    bool setRole(qint64 memberId, const QString &role);
 
     // A new session; returns the token, which is stored only as its digest.
     QString createSession(qint64 memberId);
@@ -154,7 +170,21 @@ public:
     // Nothing for an unknown project.
     std::optional<qint64> addTask(qint64 projectId, const QString &name);
     bool assign(qint64 memberId, qint64 projectId);
+    // True when the member had the project.
+    bool unassign(qint64 memberId, qint64 projectId);
+    // Unarchived projects assigned to the member, with their unarchived tasks.
     QList<Project> projectsFor(qint64 memberId);
+    // Every project with every task, archived ones included, by name.
+    QList<Project> allProjects();
+    QList<Assignment> assignments();
+    // Without its tasks.
+    std::optional<Project> project(qint64 id);
+    std::optional<Task> task(qint64 id);
+    // False for an unknown project or task.
+    bool renameProject(qint64 id, const QString &name);
+    bool setProjectArchived(qint64 id, bool archived);
+    bool renameTask(qint64 id, const QString &name);
+    bool setTaskArchived(qint64 id, bool archived);
 
     // ---- devices ----
     // The same id for the same UUID from the same member; nothing when the
@@ -212,6 +242,7 @@ public:
     // ---- settings ----
     QString setting(const QString &key, const QString &fallback = {});
     void setSetting(const QString &key, const QString &value);
+    WorkspaceSettings workspaceSettings();
 
     // Deletes screenshots (file first, then row), activity and usage records
     // from before `cutoff`, and ended sessions. Time entries are kept.

@@ -28,6 +28,10 @@ const NavEntry navigation[] = {
     {"week", "/web/week", "Team week", Who::team},
     {"day", "/web/day", "Day", Who::everyone},
     {"export", "/web/export", "Export", Who::everyone},
+    {"members", "/web/admin/members", "Members", Who::workspace},
+    {"projects", "/web/admin/projects", "Projects", Who::workspace},
+    {"settings", "/web/admin/settings", "Settings", Who::workspace},
+    {"audit", "/web/admin/audit", "Audit log", Who::workspace},
 };
 
 bool allowed(Who who, const WebSession::Viewer &viewer)

@@ -431,6 +431,44 @@ private Q_SLOTS:
         QCOMPARE(awaitError<APIError>(API::projects(fresh)).message(), expired);
         QCOMPARE(awaitError<APIError>(API::login(email, QStringLiteral("dan's new password"))).message(),
                  QStringLiteral("This account is disabled. Ask your workspace admin."));
+
+        // Each command left its row in the audit log, which the command reads back.
+        QCOMPARE(m_server->scalar(QStringLiteral("SELECT COUNT(*) FROM audit_log WHERE target = '%1'"
+                                                 " AND action IN ('member.invite', 'member.signout', 'member.password',"
+                                                 " 'member.disable')").arg(email)).toInt(), 4);
+        QCOMPARE(m_server->admin({"audit", "--limit", "1"}), 0);
+        QVERIFY(m_server->lastOutput().contains(QStringLiteral("command line\tmember.disable\t") + email));
+    }
+
+    // Archiving, restoring and unassigning through the admin commands is
+    // what the client lists next; the last admin cannot be demoted.
+    void projectChangesReachTheClient()
+    {
+        const QString token = signIn(annEmail, annPassword);
+        const auto names = [&] {
+            QStringList out;
+            for (const Project &p : await(API::projects(token))) {
+                out << p.name;
+                for (const WorkTask &t : p.tasks)
+                    out << p.name + QLatin1Char('/') + t.name;
+            }
+            return out;
+        };
+        const QStringList before = names();
+        QVERIFY(before.contains(QStringLiteral("Website/Design")));
+        QCOMPARE(m_server->admin({"task", "archive", QString::number(m_design)}), 0);
+        QVERIFY(!names().contains(QStringLiteral("Website/Design")));
+        QCOMPARE(m_server->admin({"task", "restore", QString::number(m_design)}), 0);
+        QCOMPARE(m_server->admin({"project", "archive", QString::number(m_website)}), 0);
+        QVERIFY(!names().contains(QStringLiteral("Website")));
+        QCOMPARE(m_server->admin({"project", "restore", QString::number(m_website)}), 0);
+        QCOMPARE(m_server->admin({"unassign", annEmail, QString::number(m_website)}), 0);
+        QVERIFY(!names().contains(QStringLiteral("Website")));
+        QCOMPARE(m_server->admin({"assign", annEmail, QString::number(m_website)}), 0);
+        QCOMPARE(names(), before);
+
+        QVERIFY(m_server->admin({"member", "role", benEmail, "member"}) != 0);
+        QVERIFY(m_server->lastOutput().contains(QStringLiteral("at least one enabled owner or admin")));
     }
 
     // The web day view and export: a member sees their own day, an admin

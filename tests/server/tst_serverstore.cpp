@@ -1,11 +1,13 @@
 // The store's contract, run once on SQLite and once on a real PostgreSQL
 // started for the test: the same SQL must behave the same on both.
+#include "AuditLog.h"
 #include "Credentials.h"
 #include "Database.h"
 #include "DiskBlobStore.h"
 #include "Schema.h"
 #include "SignInThrottle.h"
 #include "Store.h"
+#include "WorkspaceAdmin.h"
 
 #include "PostgresCluster.h"
 
@@ -38,8 +40,9 @@ class TestServerStore : public QObject {
     }
 
     // A fresh, migrated database of the row's backend with two members and
-    // a project with one task assigned to Ann.
-    void open()
+    // a project with one task assigned to Ann; migrated only up to
+    // `schemaVersion` when one is given.
+    void open(int schemaVersion = -1)
     {
         QFETCH(QString, backend);
         m_store.reset();
@@ -53,7 +56,7 @@ class TestServerStore : public QObject {
             m_db->run(QStringLiteral("DROP SCHEMA public CASCADE"));
             m_db->run(QStringLiteral("CREATE SCHEMA public"));
         }
-        m_db->migrate();
+        m_db->migrate(schemaVersion);
         m_store = std::make_unique<Store>(*m_db, [this] { return m_now; });
         m_ann = m_store->addMember(QStringLiteral("ann@example.org"), QStringLiteral("Ann"), QStringLiteral("member"),
                                    QStringLiteral("-"), {});
@@ -107,6 +110,161 @@ private Q_SLOTS:
         QCOMPARE(m_store->members().size(), 2);
         m_db->run(QStringLiteral("INSERT INTO schema_version (version) VALUES (99)"));
         QVERIFY_THROWS_EXCEPTION(StoreError, m_db->migrate());
+    }
+
+    // A database of the version before the audit log gains it and keeps
+    // every member, project, assignment, entry and setting it had.
+    void migrationToTheAuditLogKeepsEverything_data() { backends(); }
+    void migrationToTheAuditLogKeepsEverything()
+    {
+        open(2);
+        QCOMPARE(m_db->schemaVersion(), 2);
+        m_store->setSetting(QStringLiteral("screenshot_interval"), QStringLiteral("10"));
+        const Store::Entry e = m_store->start(m_ann, startOf(QStringLiteral("s1"), t0));
+        const QString token = m_store->createSession(m_ann);
+
+        m_db->migrate();
+        QCOMPARE(m_db->schemaVersion(), int(Schema::migrations().size()));
+        QCOMPARE(m_store->members().size(), 2);
+        QCOMPARE(m_store->projectsFor(m_ann).value(0).tasks.value(0).id, m_task);
+        QCOMPARE(m_store->openEntry(m_ann)->id, e.id);
+        QCOMPARE(m_store->memberForToken(token)->id, m_ann);
+        QCOMPARE(m_store->workspaceSettings().screenshotInterval, 10);
+        AuditLog audit(*m_db);
+        QVERIFY(audit.recent(10).isEmpty());
+        WorkspaceAdmin admin(*m_store);
+        QVERIFY(admin.addProject(WorkspaceAdmin::Actor::commandLine(), QStringLiteral("Intranet")).ok());
+        QCOMPARE(audit.recent(10).size(), 1);
+    }
+
+    // Each change writes exactly one audit row with it; a refused or
+    // unchanged one writes nothing.
+    void adminChangesAreAuditedOnce_data() { backends(); }
+    void adminChangesAreAuditedOnce()
+    {
+        open();
+        WorkspaceAdmin admin(*m_store);
+        const auto cli = WorkspaceAdmin::Actor::commandLine();
+        const auto rows = [&] { return admin.audit().recent(1000).size(); };
+
+        WorkspaceAdmin::Invite invite{QStringLiteral(" Cleo@Example.org "), {}, QStringLiteral("admin"),
+                                      QStringLiteral("Europe/Berlin"), QStringLiteral("12345678")};
+        const auto added = admin.invite(cli, invite);
+        QVERIFY2(added.ok(), qPrintable(added.error));
+        const auto cleo = m_store->memberById(added.id);
+        QCOMPARE(cleo->email, QStringLiteral("cleo@example.org"));
+        QCOMPARE(cleo->name, QStringLiteral("cleo"));
+        QVERIFY(Credentials::verifyPassword(QStringLiteral("12345678"), cleo->passwordHash));
+        QCOMPARE(rows(), 1);
+        const AuditLog::Row row = admin.audit().recent(1).value(0);
+        QCOMPARE(row.actor, QStringLiteral("command line"));
+        QCOMPARE(row.action, QStringLiteral("member.invite"));
+        QCOMPARE(row.target, QStringLiteral("cleo@example.org"));
+        QCOMPARE(row.at, m_now);
+
+        // Refusals: taken e-mail, short password, bad zone or role; nothing written.
+        QVERIFY(!admin.invite(cli, invite).ok());
+        invite.email = QStringLiteral("dan@example.org");
+        for (auto bad : {&WorkspaceAdmin::Invite::password, &WorkspaceAdmin::Invite::timeZone,
+                         &WorkspaceAdmin::Invite::role}) {
+            WorkspaceAdmin::Invite wrong = invite;
+            wrong.*bad = bad == &WorkspaceAdmin::Invite::password ? QStringLiteral("1234567") : QStringLiteral("Mars/Base");
+            QVERIFY(!admin.invite(cli, wrong).ok());
+        }
+        invite.email = QStringLiteral("dan@");
+        QVERIFY(!admin.invite(cli, invite).ok());
+        QCOMPARE(m_store->members().size(), 3);
+        QCOMPARE(rows(), 1);
+
+        // A change that changes nothing is not logged.
+        QVERIFY(admin.setTimeZone(cli, m_ann, QStringLiteral("Asia/Tokyo")).ok());
+        QVERIFY(admin.setTimeZone(cli, m_ann, QStringLiteral("Asia/Tokyo")).ok());
+        QVERIFY(admin.setProjectArchived(cli, m_project, true).ok());
+        QVERIFY(admin.setProjectArchived(cli, m_project, true).ok());
+        QVERIFY(m_store->projectsFor(m_ann).isEmpty());
+        QVERIFY(admin.setProjectArchived(cli, m_project, false).ok());
+        QVERIFY(admin.setTaskArchived(cli, m_task, true).ok());
+        QVERIFY(m_store->projectsFor(m_ann).value(0).tasks.isEmpty());
+        QVERIFY(admin.unassign(cli, m_ann, m_project).ok());
+        QVERIFY(admin.unassign(cli, m_ann, m_project).ok());
+        QVERIFY(m_store->projectsFor(m_ann).isEmpty());
+        QCOMPARE(rows(), 6);
+        QVERIFY(!admin.renameTask(cli, m_task + 100, QStringLiteral("x")).ok());
+        QVERIFY(!admin.addProject(cli, QStringLiteral(" website ")).ok()); // taken, whatever its case
+        QVERIFY(!admin.addProject(cli, QString(WorkspaceAdmin::maxNameLength + 1, QLatin1Char('x'))).ok());
+        QCOMPARE(rows(), 6);
+
+        // Settings at their bounds, as the client reads them.
+        QVERIFY(!admin.setScreenshotInterval(cli, QStringLiteral("0")).ok());
+        QVERIFY(!admin.setScreenshotInterval(cli, QStringLiteral("1441")).ok());
+        QVERIFY(!admin.setScreenshotInterval(cli, QStringLiteral("5 min")).ok());
+        QVERIFY(admin.setScreenshotInterval(cli, QStringLiteral(" 1440 ")).ok());
+        QCOMPARE(m_store->workspaceSettings().screenshotInterval, 1440);
+        QVERIFY(admin.setRetentionDays(cli, QStringLiteral("90")).ok());
+        QVERIFY(admin.setRetentionDays(cli, QString()).ok()); // keep everything
+        QCOMPARE(m_store->workspaceSettings().retentionDays, 0);
+        QVERIFY(admin.setScreenshots(cli, false).ok());
+        QVERIFY(!m_store->workspaceSettings().screenshots);
+        QCOMPARE(rows(), 10);
+        QCOMPARE(admin.audit().recent(1).value(0).detail, QStringLiteral("default → off"));
+        // Paging back through the log.
+        const auto newest = admin.audit().recent(4);
+        QCOMPARE(admin.audit().recent(100, newest.last().id).size(), 6);
+    }
+
+    // Only owners and admins change the workspace, only owners change owners,
+    // and the last enabled owner or admin cannot be disabled or demoted.
+    void adminRightsKeepSomeoneInCharge_data() { backends(); }
+    void adminRightsKeepSomeoneInCharge()
+    {
+        open();
+        WorkspaceAdmin admin(*m_store);
+        const auto cli = WorkspaceAdmin::Actor::commandLine();
+        const auto as = [&](qint64 id) { return WorkspaceAdmin::Actor::of(*m_store->memberById(id)); };
+        QVERIFY(admin.setRole(cli, m_ann, QStringLiteral("manager")).ok());
+        QVERIFY(!admin.addProject(as(m_ann), QStringLiteral("Side project")).ok());
+        QVERIFY(!admin.setRole(as(m_ann), m_ann, QStringLiteral("admin")).ok());
+
+        QVERIFY(admin.setRole(cli, m_ben, QStringLiteral("admin")).ok());
+        const auto ben = as(m_ben);
+        QVERIFY(!admin.setDisabled(ben, m_ben, true).ok()); // not oneself
+        QVERIFY(!admin.setRole(ben, m_ben, QStringLiteral("member")).ok()); // the last one in charge
+        QVERIFY(!admin.setRole(ben, m_ann, QStringLiteral("owner")).ok()); // admins make no owners
+        QVERIFY(admin.setRole(cli, m_ann, QStringLiteral("owner")).ok());
+        QVERIFY(!admin.setDisabled(ben, m_ann, true).ok()); // nor change one
+        QVERIFY(!admin.signOutEverywhere(ben, m_ann).ok());
+        QVERIFY(admin.setRole(ben, m_ben, QStringLiteral("member")).ok()); // Ann is in charge now
+        QVERIFY(!admin.setDisabled(cli, m_ann, true).ok());
+        QVERIFY(!m_store->memberById(m_ann)->disabled);
+
+        // Disabling ends the member's sessions.
+        QVERIFY(admin.setRole(as(m_ann), m_ben, QStringLiteral("admin")).ok());
+        const QString token = m_store->createSession(m_ann);
+        QVERIFY(admin.setDisabled(as(m_ann), m_ann, false).ok());
+        QVERIFY(m_store->memberForToken(token));
+        QVERIFY(!admin.setDisabled(as(m_ben), m_ann, true).ok()); // Ann is an owner
+        QVERIFY(admin.setDisabled(cli, m_ann, true).ok());
+        QVERIFY(!m_store->memberForToken(token));
+    }
+
+    // A write inside another joins it: an exception anywhere undoes both.
+    void nestedWritesCommitOrRollBackTogether_data() { backends(); }
+    void nestedWritesCommitOrRollBackTogether()
+    {
+        open();
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_db->write([&] {
+            m_store->addProject(QStringLiteral("Half"));
+            throw std::runtime_error("interrupted");
+        }));
+        m_db->write([&] {
+            m_store->addProject(QStringLiteral("Whole"));
+            m_store->setSetting(QStringLiteral("screenshots"), QStringLiteral("off"));
+        });
+        QStringList names;
+        for (const Store::Project &p : m_store->allProjects())
+            names << p.name;
+        QCOMPARE(names, (QStringList{QStringLiteral("Website"), QStringLiteral("Whole")}));
+        QVERIFY(!m_store->workspaceSettings().screenshots);
     }
 
     void sessionsSlideAndExpire_data() { backends(); }

@@ -54,11 +54,29 @@ int main(int argc, char **argv)
         {QStringLiteral("export"), QStringLiteral("/web/export"), &WebTeam::lead, QStringLiteral("form")},
         {QStringLiteral("member-day"), QStringLiteral("/web/day?date={yesterday}"), &WebTeam::ann, QStringLiteral(".timeline")},
         {QStringLiteral("member-refused"), QStringLiteral("/web/week"), &WebTeam::ann, QStringLiteral("main h1")},
+        {QStringLiteral("admin-refused"), QStringLiteral("/web/admin/members"), &WebTeam::ann, QStringLiteral("main h1")},
+        {QStringLiteral("admin-members"), QStringLiteral("/web/admin/members"), &WebTeam::lead, QStringLiteral("main table")},
+        {QStringLiteral("admin-member"), QStringLiteral("/web/admin/members/{ann}"), &WebTeam::lead, QStringLiteral("main form")},
+        {QStringLiteral("admin-projects"), QStringLiteral("/web/admin/projects"), &WebTeam::lead, QStringLiteral("main table")},
+        {QStringLiteral("admin-project"), QStringLiteral("/web/admin/projects/{website}"), &WebTeam::lead, QStringLiteral("main form")},
+        {QStringLiteral("admin-settings"), QStringLiteral("/web/admin/settings"), &WebTeam::lead, QStringLiteral("main form")},
+        {QStringLiteral("admin-audit"), QStringLiteral("/web/admin/audit"), &WebTeam::lead, QStringLiteral("main ol.audit")},
     };
+    // A few changes through the admin commands, so the audit log has rows.
+    for (const QStringList &change : {QStringList{"setting", "screenshot_interval", "10"},
+                                      QStringList{"task", "add", QString::number(team.website), "Review"},
+                                      QStringList{"member", "role", team.ben.email, "manager"},
+                                      QStringList{"member", "role", team.ben.email, "member"}}) {
+        if (server.admin(change) != 0) {
+            err << change.join(QLatin1Char(' ')) << ": " << server.lastOutput() << "\n";
+            return 1;
+        }
+    }
     auto fill = [&](QString path) {
         return path.replace(QStringLiteral("{yesterday}"), WebTeam::yesterday(team.ann).toString(Qt::ISODate))
             .replace(QStringLiteral("{lastweek}"), WebTeam::yesterday(team.ann).addDays(-7).toString(Qt::ISODate))
             .replace(QStringLiteral("{ann}"), QString::number(team.ann.id))
+            .replace(QStringLiteral("{website}"), QString::number(team.website))
             .replace(QStringLiteral("{shot}"), QString::number(team.annShotsYesterday.value(2)));
     };
     auto at = [&](const QString &path) { return server.baseUrl().resolved(QUrl(path)).toString(); };
