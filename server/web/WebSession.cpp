@@ -2,6 +2,7 @@
 
 #include "Credentials.h"
 #include "WebRequest.h"
+#include "WorkspaceAdmin.h"
 
 #include <QMessageAuthenticationCode>
 #include <QMutexLocker>
@@ -27,7 +28,7 @@ bool sameText(const QByteArray &a, const QByteArray &b)
 
 bool WebSession::Viewer::runsWorkspace() const
 {
-    return member.role == QLatin1String("owner") || member.role == QLatin1String("admin");
+    return WorkspaceAdmin::mayAdminister(member.role);
 }
 
 bool WebSession::Viewer::seesTeam() const
