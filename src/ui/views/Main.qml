@@ -16,6 +16,9 @@ Window {
     visible: false
     title: "Zimbrel"
     color: Ui.Palette.shell
+    // Tooltips (the Basic style's) in the app's card colours.
+    palette.toolTipBase: Ui.Palette.card
+    palette.toolTipText: Ui.Palette.ink
 
     Loader {
         objectName: "content"

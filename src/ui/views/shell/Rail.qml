@@ -1,5 +1,5 @@
 import QtQuick
-import QtQuick.Controls as Controls
+import QtQuick.Controls.Basic as Controls
 import QtQuick.Templates as T
 import Zimbrel.App as App
 import Zimbrel.Ui as Ui
