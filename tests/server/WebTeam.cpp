@@ -1,5 +1,7 @@
 #include "WebTeam.h"
 
+#include "Browser.h"
+
 #include "Calendar.h"
 #include "Credentials.h"
 #include "Database.h"
@@ -9,6 +11,7 @@
 
 #include <QBuffer>
 #include <QColor>
+#include <QUrl>
 #include <QDateTime>
 #include <QImage>
 #include <QPainter>
@@ -191,4 +194,20 @@ bool WebTeam::seed(ServerProcess &server)
     ahead.startedAt = now + 3 * 24 * 60 * minute;
     store.start(ben.id, ahead);
     return true;
+}
+
+bool WebTeam::signIn(Browser &browser, const QUrl &base, const Person *who)
+{
+    const auto at = [&](const char *path) { return base.resolved(QUrl(QString::fromLatin1(path))).toString(); };
+    const QString email = QStringLiteral("input[name=email]");
+    const QString signOut = QStringLiteral("header form[action='/web/logout'] button");
+    if (!browser.open(at("/web/login")) || !browser.waitFor(email + QStringLiteral(", ") + signOut))
+        return false;
+    // A session still open from before ends first.
+    if (browser.count(signOut) > 0 && (!browser.click(signOut) || !browser.waitFor(email)))
+        return false;
+    if (!who)
+        return true;
+    return browser.type(email, who->email) && browser.type(QStringLiteral("input[name=password]"), who->password)
+        && browser.click(QStringLiteral("form[action='/web/login'] button")) && browser.waitFor(signOut);
 }

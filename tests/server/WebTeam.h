@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+class Browser;
+class QUrl;
 class ServerProcess;
 
 // A small team with nine days of work, written through the server's own
@@ -25,6 +27,10 @@ struct WebTeam {
 
     // Seeds the server's database (not yet started). False on failure.
     bool seed(ServerProcess &server);
+    // Signs `browser` in on the server at `base` as `who`, ending a session
+    // still open there first; `who` null only signs out. False on failure
+    // (the browser's error() says why).
+    static bool signIn(Browser &browser, const QUrl &base, const Person *who);
     // Yesterday in `person`'s time zone.
     static QDate yesterday(const Person &person);
 };

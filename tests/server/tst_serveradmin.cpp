@@ -22,20 +22,7 @@ class TestServerAdmin : public QObject {
 
     QString at(const QString &path) const { return m_server.baseUrl().resolved(QUrl(path)).toString(); }
 
-    bool signIn(const WebTeam::Person &who)
-    {
-        const QString signOut = QStringLiteral("header form[action='/web/logout'] button");
-        if (!m_browser.open(at(QStringLiteral("/web/login")))
-            || !m_browser.waitFor(QStringLiteral("input[name=email], ") + signOut))
-            return false;
-        if (m_browser.count(signOut) > 0
-            && (!m_browser.click(signOut) || !m_browser.waitFor(QStringLiteral("input[name=email]"))))
-            return false;
-        return m_browser.type(QStringLiteral("input[name=email]"), who.email)
-            && m_browser.type(QStringLiteral("input[name=password]"), who.password)
-            && m_browser.click(QStringLiteral("form[action='/web/login'] button"))
-            && m_browser.waitFor(QStringLiteral("header form[action='/web/logout']"));
-    }
+    bool signIn(const WebTeam::Person &who) { return WebTeam::signIn(m_browser, m_server.baseUrl(), &who); }
 
     // Clicks the form's submit button and waits for the page it leads to,
     // which shows a notice (done) or an error (refused).

@@ -85,17 +85,8 @@ int main(int argc, char **argv)
     auto signInAs = [&](const WebTeam::Person *who) {
         if (signedIn == who)
             return true;
-        const QString signOut = QStringLiteral("header form[action='/web/logout'] button");
-        if (signedIn && (!browser.open(at(QStringLiteral("/web/day"))) || !browser.waitFor(signOut) || !browser.click(signOut)
-                         || !browser.waitFor(QStringLiteral("input[name=email]"))))
-            return false;
         signedIn = nullptr;
-        if (!who)
-            return true;
-        if (!browser.open(at(QStringLiteral("/web/login"))) || !browser.waitFor(QStringLiteral("input[name=email]"))
-            || !browser.type(QStringLiteral("input[name=email]"), who->email)
-            || !browser.type(QStringLiteral("input[name=password]"), who->password)
-            || !browser.click(QStringLiteral("form[action='/web/login'] button")) || !browser.waitFor(signOut))
+        if (!WebTeam::signIn(browser, server.baseUrl(), who))
             return false;
         signedIn = who;
         return true;
