@@ -101,6 +101,15 @@ std::optional<QString> WorkspaceAdmin::badName(const QString &name, const QStrin
     return std::nullopt;
 }
 
+// Runs `change` in one transaction with its audit rows; it sets the
+// outcome's error (and changes nothing) or the id of what it made.
+WorkspaceAdmin::Outcome WorkspaceAdmin::inWrite(const std::function<void(Outcome &)> &change)
+{
+    Outcome out;
+    m_store.database().write([&] { change(out); });
+    return out;
+}
+
 // ---- members ----
 
 WorkspaceAdmin::Outcome WorkspaceAdmin::invite(const Actor &actor, const Invite &in)
@@ -126,8 +135,7 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::invite(const Actor &actor, const Invite 
         return refused(QStringLiteral("The password is longer than %1 bytes.").arg(Credentials::maxPasswordBytes));
     // Hashing takes a while and 64 MiB: done before the transaction.
     const QString hash = Credentials::hashPassword(in.password);
-    Outcome out;
-    m_store.database().write([&] {
+    return inWrite([&](Outcome &out) {
         if (m_store.memberByEmail(email)) {
             out.error = QStringLiteral("A member with the e-mail %1 exists already.").arg(email);
             return;
@@ -136,13 +144,11 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::invite(const Actor &actor, const Invite 
         record(actor, QStringLiteral("member.invite"), email,
                QStringLiteral("%1, role %2, %3").arg(name, in.role, zoneText(in.timeZone)));
     });
-    return out;
 }
 
 WorkspaceAdmin::Outcome WorkspaceAdmin::setDisabled(const Actor &actor, qint64 memberId, bool disabled)
 {
-    Outcome out;
-    m_store.database().write([&] {
+    return inWrite([&](Outcome &out) {
         const auto m = m_store.memberById(memberId);
         if (auto no = refusal(actor, m)) {
             out.error = *no;
@@ -164,13 +170,11 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::setDisabled(const Actor &actor, qint64 m
         record(actor, disabled ? QStringLiteral("member.disable") : QStringLiteral("member.enable"), m->email,
                disabled ? QStringLiteral("signed out everywhere") : QString());
     });
-    return out;
 }
 
 WorkspaceAdmin::Outcome WorkspaceAdmin::signOutEverywhere(const Actor &actor, qint64 memberId)
 {
-    Outcome out;
-    m_store.database().write([&] {
+    return inWrite([&](Outcome &out) {
         const auto m = m_store.memberById(memberId);
         if (auto no = refusal(actor, m)) {
             out.error = *no;
@@ -179,15 +183,13 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::signOutEverywhere(const Actor &actor, qi
         out.count = m_store.endSessions(memberId);
         record(actor, QStringLiteral("member.signout"), m->email, QStringLiteral("%1 sessions ended").arg(out.count));
     });
-    return out;
 }
 
 WorkspaceAdmin::Outcome WorkspaceAdmin::setRole(const Actor &actor, qint64 memberId, const QString &role)
 {
     if (!roles().contains(role))
         return refused(QStringLiteral("Choose a role: owner, admin, manager or member."));
-    Outcome out;
-    m_store.database().write([&] {
+    return inWrite([&](Outcome &out) {
         const auto m = m_store.memberById(memberId);
         if (auto no = refusal(actor, m)) {
             out.error = *no;
@@ -206,15 +208,13 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::setRole(const Actor &actor, qint64 membe
         m_store.setRole(memberId, role);
         record(actor, QStringLiteral("member.role"), m->email, QStringLiteral("%1 → %2").arg(m->role, role));
     });
-    return out;
 }
 
 WorkspaceAdmin::Outcome WorkspaceAdmin::setTimeZone(const Actor &actor, qint64 memberId, const QString &zone)
 {
     if (!zone.isEmpty() && !Calendar::isValidZone(zone))
         return refused(QStringLiteral("%1 is not a time zone; use a name such as Europe/Berlin.").arg(zone));
-    Outcome out;
-    m_store.database().write([&] {
+    return inWrite([&](Outcome &out) {
         const auto m = m_store.memberById(memberId);
         if (auto no = refusal(actor, m)) {
             out.error = *no;
@@ -226,7 +226,6 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::setTimeZone(const Actor &actor, qint64 m
         record(actor, QStringLiteral("member.zone"), m->email,
                QStringLiteral("%1 → %2").arg(zoneText(m->timeZone), zoneText(zone)));
     });
-    return out;
 }
 
 WorkspaceAdmin::Outcome WorkspaceAdmin::setPassword(const Actor &actor, qint64 memberId, const QString &password)
@@ -238,8 +237,7 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::setPassword(const Actor &actor, qint64 m
     if (password.toUtf8().size() > Credentials::maxPasswordBytes)
         return refused(QStringLiteral("The password is longer than %1 bytes.").arg(Credentials::maxPasswordBytes));
     const QString hash = Credentials::hashPassword(password);
-    Outcome out;
-    m_store.database().write([&] {
+    return inWrite([&](Outcome &out) {
         const auto m = m_store.memberById(memberId);
         if (auto no = refusal(actor, m)) {
             out.error = *no;
@@ -248,7 +246,6 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::setPassword(const Actor &actor, qint64 m
         m_store.setPasswordHash(m->email, hash);
         record(actor, QStringLiteral("member.password"), m->email, QStringLiteral("signed out everywhere"));
     });
-    return out;
 }
 
 // ---- projects and tasks ----
@@ -260,8 +257,7 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::addProject(const Actor &actor, const QSt
         return refused(notAllowed);
     if (auto bad = badName(name, QStringLiteral("project")))
         return refused(*bad);
-    Outcome out;
-    m_store.database().write([&] {
+    return inWrite([&](Outcome &out) {
         for (const Store::Project &p : m_store.allProjects()) {
             if (!p.archived && p.name.compare(name, Qt::CaseInsensitive) == 0) {
                 out.error = QStringLiteral("A project named %1 exists already.").arg(p.name);
@@ -271,7 +267,6 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::addProject(const Actor &actor, const QSt
         out.id = m_store.addProject(name);
         record(actor, QStringLiteral("project.add"), name, QStringLiteral("project %1").arg(out.id));
     });
-    return out;
 }
 
 WorkspaceAdmin::Outcome WorkspaceAdmin::renameProject(const Actor &actor, qint64 projectId, const QString &text)
@@ -281,8 +276,7 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::renameProject(const Actor &actor, qint64
         return refused(notAllowed);
     if (auto bad = badName(name, QStringLiteral("project")))
         return refused(*bad);
-    Outcome out;
-    m_store.database().write([&] {
+    return inWrite([&](Outcome &out) {
         const auto p = m_store.project(projectId);
         if (!p) {
             out.error = noProject;
@@ -293,15 +287,13 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::renameProject(const Actor &actor, qint64
         m_store.renameProject(projectId, name);
         record(actor, QStringLiteral("project.rename"), name, QStringLiteral("was %1").arg(p->name));
     });
-    return out;
 }
 
 WorkspaceAdmin::Outcome WorkspaceAdmin::setProjectArchived(const Actor &actor, qint64 projectId, bool archived)
 {
     if (!mayAdminister(actor.role))
         return refused(notAllowed);
-    Outcome out;
-    m_store.database().write([&] {
+    return inWrite([&](Outcome &out) {
         const auto p = m_store.project(projectId);
         if (!p) {
             out.error = noProject;
@@ -312,7 +304,6 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::setProjectArchived(const Actor &actor, q
         m_store.setProjectArchived(projectId, archived);
         record(actor, archived ? QStringLiteral("project.archive") : QStringLiteral("project.restore"), p->name);
     });
-    return out;
 }
 
 WorkspaceAdmin::Outcome WorkspaceAdmin::addTask(const Actor &actor, qint64 projectId, const QString &text)
@@ -322,8 +313,7 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::addTask(const Actor &actor, qint64 proje
         return refused(notAllowed);
     if (auto bad = badName(name, QStringLiteral("task")))
         return refused(*bad);
-    Outcome out;
-    m_store.database().write([&] {
+    return inWrite([&](Outcome &out) {
         const auto p = m_store.project(projectId);
         if (!p) {
             out.error = noProject;
@@ -333,7 +323,6 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::addTask(const Actor &actor, qint64 proje
         record(actor, QStringLiteral("task.add"), p->name + QStringLiteral(" / ") + name,
                QStringLiteral("task %1").arg(out.id));
     });
-    return out;
 }
 
 WorkspaceAdmin::Outcome WorkspaceAdmin::renameTask(const Actor &actor, qint64 taskId, const QString &text)
@@ -343,8 +332,7 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::renameTask(const Actor &actor, qint64 ta
         return refused(notAllowed);
     if (auto bad = badName(name, QStringLiteral("task")))
         return refused(*bad);
-    Outcome out;
-    m_store.database().write([&] {
+    return inWrite([&](Outcome &out) {
         const auto t = m_store.task(taskId);
         if (!t) {
             out.error = noTask;
@@ -356,15 +344,13 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::renameTask(const Actor &actor, qint64 ta
         record(actor, QStringLiteral("task.rename"), m_store.project(t->projectId)->name + QStringLiteral(" / ") + name,
                QStringLiteral("was %1").arg(t->name));
     });
-    return out;
 }
 
 WorkspaceAdmin::Outcome WorkspaceAdmin::setTaskArchived(const Actor &actor, qint64 taskId, bool archived)
 {
     if (!mayAdminister(actor.role))
         return refused(notAllowed);
-    Outcome out;
-    m_store.database().write([&] {
+    return inWrite([&](Outcome &out) {
         const auto t = m_store.task(taskId);
         if (!t) {
             out.error = noTask;
@@ -376,15 +362,13 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::setTaskArchived(const Actor &actor, qint
         record(actor, archived ? QStringLiteral("task.archive") : QStringLiteral("task.restore"),
                m_store.project(t->projectId)->name + QStringLiteral(" / ") + t->name);
     });
-    return out;
 }
 
 WorkspaceAdmin::Outcome WorkspaceAdmin::assign(const Actor &actor, qint64 memberId, qint64 projectId)
 {
     if (!mayAdminister(actor.role))
         return refused(notAllowed);
-    Outcome out;
-    m_store.database().write([&] {
+    return inWrite([&](Outcome &out) {
         const auto m = m_store.memberById(memberId);
         const auto p = m_store.project(projectId);
         if (!m || !p) {
@@ -398,15 +382,13 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::assign(const Actor &actor, qint64 member
         m_store.assign(memberId, projectId);
         record(actor, QStringLiteral("project.assign"), p->name, m->email);
     });
-    return out;
 }
 
 WorkspaceAdmin::Outcome WorkspaceAdmin::unassign(const Actor &actor, qint64 memberId, qint64 projectId)
 {
     if (!mayAdminister(actor.role))
         return refused(notAllowed);
-    Outcome out;
-    m_store.database().write([&] {
+    return inWrite([&](Outcome &out) {
         const auto m = m_store.memberById(memberId);
         const auto p = m_store.project(projectId);
         if (!m || !p) {
@@ -416,7 +398,6 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::unassign(const Actor &actor, qint64 memb
         if (m_store.unassign(memberId, projectId))
             record(actor, QStringLiteral("project.unassign"), p->name, m->email);
     });
-    return out;
 }
 
 // ---- settings ----

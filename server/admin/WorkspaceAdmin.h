@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // The changes an owner or admin makes to the workspace, for the web pages and
@@ -78,6 +79,7 @@ public:
     AuditLog &audit() { return m_audit; }
 
 private:
+    Outcome inWrite(const std::function<void(Outcome &)> &change);
     std::optional<QString> refusal(const Actor &actor, const std::optional<Store::Member> &target);
     std::optional<QString> leavesNoAdmin(const Store::Member &target, bool disabled, const QString &role);
     std::optional<QString> badName(const QString &name, const QString &what);
