@@ -42,26 +42,53 @@ void QuestionNotice::ask(const QString &title, const QString &body, const QList<
     QStringList flat;
     for (const Action &a : actions)
         flat << a.key << a.label;
+    Question question{title, body, flat};
+    if (m_inFlight) {
+        m_next = std::move(question);
+        return;
+    }
+    send(question);
+}
+
+void QuestionNotice::send(const Question &question)
+{
     QVariantMap hints;
     hints.insert(u"sound-name"_s, QString::fromLatin1(Notifier::soundName));
     // Stays until answered: the question matters more than a passing notice.
     hints.insert(u"resident"_s, true);
     QDBusMessage notify = QDBusMessage::createMethodCall(service, path, interface, u"Notify"_s);
-    notify.setArguments({QString::fromLatin1(Notifier::appName), m_id, QString::fromLatin1(Notifier::iconName), title,
-                         body, flat, hints, 0});
-    const int generation = ++m_generation;
-    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(notify), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, generation](QDBusPendingCallWatcher *w) {
+    notify.setArguments({QString::fromLatin1(Notifier::appName), m_id, QString::fromLatin1(Notifier::iconName),
+                         question.title, question.body, question.actions, hints, 0});
+    m_inFlight = true;
+    m_withdrawn = false;
+    auto *watcher = new QDBusPendingCallWatcher(SessionBus::connection().asyncCall(notify), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
         const QDBusPendingReply<uint> reply = *w;
         w->deleteLater();
-        if (generation == m_generation && reply.isValid())
-            m_id = reply.value();
+        notified(reply.isValid() ? reply.value() : 0u);
     });
+}
+
+void QuestionNotice::notified(uint id)
+{
+    m_inFlight = false;
+    m_id = id;
+    if (m_next) {
+        const Question next = *std::exchange(m_next, std::nullopt);
+        send(next);
+    } else if (m_withdrawn) {
+        withdraw();
+    }
 }
 
 void QuestionNotice::withdraw()
 {
-    ++m_generation;
+    m_next.reset();
+    if (m_inFlight) {
+        // The reply names the notice on screen, a replacement or a new one.
+        m_withdrawn = true;
+        return;
+    }
     const uint id = std::exchange(m_id, 0u);
     if (!id)
         return;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // One notice with answer buttons over org.freedesktop.Notifications. Asking
 // again replaces the notice still shown, so there is only ever one; the
 // member's choice comes back as `answered` with the key of the action. The
@@ -32,7 +34,20 @@ private Q_SLOTS:
     void closed(uint id, uint reason);
 
 private:
-    uint m_id = 0;       // the notice shown, 0 when none
-    int m_generation = 0; // an answer to an older Notify call no longer names the notice shown
+    struct Question {
+        QString title;
+        QString body;
+        QStringList actions; // key, label, key, label…
+    };
+    void send(const Question &question);
+    void notified(uint id);
+
+    uint m_id = 0; // the notice shown, 0 when none
+    // While a Notify call is out the notice's id is not known yet, so a new
+    // question waits for it to replace that notice rather than add a second
+    // one, and a withdrawal closes it once it is known.
+    bool m_inFlight = false;
+    std::optional<Question> m_next;
+    bool m_withdrawn = false;
     bool m_listening = false;
 };

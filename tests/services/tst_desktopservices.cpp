@@ -3,6 +3,7 @@
 #include "LoginItem.h"
 #include "Notifier.h"
 #include "Permissions.h"
+#include "QuestionNotice.h"
 #include "EnvOverride.h"
 #include "TestEnv.h"
 
@@ -32,13 +33,15 @@ class FakeNotifications : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
     QList<Notice> received;
+    QList<uint> closed;
 public Q_SLOTS:
     uint Notify(const QString &app, uint replaces, const QString &icon, const QString &title, const QString &body,
                 const QStringList &, const QVariantMap &hints, int timeout)
     {
         received.append({app, replaces, icon, title, body, hints, timeout});
-        return uint(received.size());
+        return replaces ? replaces : uint(received.size());
     }
+    void CloseNotification(uint id) { closed.append(id); }
 };
 
 namespace {
@@ -103,6 +106,26 @@ private Q_SLOTS:
         QCOMPARE(second.replaces, 0u);
         QCOMPARE(second.title, u"Daily goal reached"_s);
         QCOMPARE(second.body, u"Nice work – 8h 0m tracked today."_s);
+    }
+
+    void aQuestionAskedAgainOrWithdrawnBeforeItIsShownLeavesOneNoticeOrNone()
+    {
+        FakeNotifications server;
+        Service service(u"fake-questions"_s, &server);
+        QVERIFY(service.ok());
+        QuestionNotice notice;
+        const QList<QuestionNotice::Action> actions{{u"keep"_s, u"Keep"_s}};
+        notice.ask(u"Away 1"_s, {}, actions);
+        notice.ask(u"Away 2"_s, {}, actions);
+        QVERIFY(TestEnv::waitFor([&] { return server.received.size() == 2; }));
+        QCOMPARE(server.received[1].replaces, 1u);
+        QCOMPARE(server.received[1].title, u"Away 2"_s);
+
+        notice.ask(u"Away 3"_s, {}, actions);
+        notice.withdraw();
+        QVERIFY(TestEnv::waitFor([&] { return !server.closed.isEmpty(); }));
+        QCOMPARE(server.closed, QList<uint>{1u});
+        QVERIFY(server.received.size() == 2 || server.received[2].replaces == 1u);
     }
 
     void missingOrSilentServiceNeverBlocks()
