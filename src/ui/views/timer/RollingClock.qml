@@ -18,6 +18,9 @@ Row {
         return Math.ceil(widest)
     }
 
+    // The shared motion clock, looked up once for every cell.
+    readonly property QtObject motion: Ui.Motion
+
     Accessible.role: Accessible.StaticText
     Accessible.name: text
 
@@ -52,11 +55,23 @@ Row {
             // The roll is drawn in two frames shared with every other moving
             // part (three quarters in on the change, settled on the next), so
             // a running clock costs two frames a second, not one per digit.
-            readonly property real progress: {
-                if (Ui.Motion.still)
-                    return 1
-                const along = Math.min(1, (Ui.Motion.now - changedAt + Ui.Motion.frameMs) / (2 * Ui.Motion.frameMs))
-                return 1 - (1 - along) * (1 - along)
+            property real progress: 1
+            // Only while rolling does the cell follow the motion clock, so a
+            // clock's resting cells cost nothing on the frames of the others.
+            property bool rolling: false
+
+            function follow() {
+                const motion = root.motion
+                const along = motion.still ? 1 : Math.min(1, (motion.now - changedAt + motion.frameMs) / (2 * motion.frameMs))
+                progress = 1 - (1 - along) * (1 - along)
+                rolling = progress < 1
+            }
+
+            Connections {
+                target: root.motion
+                enabled: cell.rolling
+                function onNowChanged() { cell.follow() }
+                function onStillChanged() { cell.follow() }
             }
 
             width: digit ? root.digitWidth : incoming.implicitWidth
@@ -68,7 +83,8 @@ Row {
             onCharacterChanged: {
                 outgoing.text = settled
                 settled = character
-                changedAt = Ui.Motion.begin(Ui.Motion.frameMs)
+                changedAt = root.motion.begin(root.motion.frameMs)
+                follow()
             }
 
             Text {
