@@ -4,6 +4,7 @@
 // private switch, and the last screenshot's thumbnail.
 #include "Durations.h"
 #include "ModelFixture.h"
+#include "Motion.h"
 #include "Palette.h"
 #include "ViewHarness.h"
 
@@ -240,6 +241,45 @@ private Q_SLOTS:
                  u"Tracked today "_s + Durations::shortDuration(m_model->todaySeconds()) + u" of 8 hours"_s);
         QVERIFY(ViewHarness::property(item(u"pulse"_s), u"Accessible.ignored"_s).toBool());
         QVERIFY(ViewHarness::property(item(u"dayDial"_s), u"Accessible.ignored"_s).toBool());
+    }
+
+    // A changed digit rolls in on the shared motion clock, then rests in the
+    // clock's colour with the old digit hidden; the other digits stay put.
+    void clockDigitRollsInAndRests()
+    {
+        setRunning(true);
+        QTRY_VERIFY(!Motion::instance()->still()); // the window is in sight
+        QQuickItem *clock = item(u"todayClock"_s);
+        QList<QQuickItem *> cells(clock->property("text").toString().size());
+        for (QQuickItem *child : clock->childItems())
+            if (child->property("character").isValid())
+                cells[child->property("index").toInt()] = child;
+        QVERIFY(cells.size() >= 7 && !cells.contains(nullptr));
+        const QString before = clock->property("text").toString();
+        m_fixture->clock = m_fixture->clock.addSeconds(1);
+        m_model->tick(m_fixture->clock);
+        const QString after = clock->property("text").toString();
+        QCOMPARE(after.size(), before.size());
+        QVERIFY(after.back() != before.back());
+        QQuickItem *last = cells.last();
+        const auto texts = last->childItems();
+        QCOMPARE(texts.size(), 2);
+        QQuickItem *incoming = texts.at(0);
+        QQuickItem *outgoing = texts.at(1);
+        QVERIFY(last->property("progress").toDouble() < 1);
+        QVERIFY(outgoing->isVisible());
+        QCOMPARE(outgoing->property("text").toString(), QString(before.back()));
+        QVERIFY(incoming->y() > 0);
+        for (qsizetype i = 0; i < cells.size(); ++i)
+            if (after.at(i) == before.at(i))
+                QCOMPARE(cells.at(i)->property("progress").toDouble(), 1.0);
+        QTRY_COMPARE(last->property("progress").toDouble(), 1.0);
+        QVERIFY(!outgoing->isVisible());
+        QCOMPARE(incoming->y(), 0.0);
+        QCOMPARE(incoming->property("text").toString(), QString(after.back()));
+        QCOMPARE(incoming->property("color").value<QColor>(), clock->property("color").value<QColor>());
+        setRunning(false);
+        QVERIFY2(ViewHarness::warnings().isEmpty(), qPrintable(ViewHarness::warnings().join(u'\n')));
     }
 
     void clockPastNinetyNineHoursStaysInTheDial()

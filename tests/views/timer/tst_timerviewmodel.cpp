@@ -1,5 +1,6 @@
 // The Timer screen's text rules at their boundaries, the picker menus, and
 // the geometry the dial and the pulse are drawn from.
+#include "DayDial.h"
 #include "DayDialGeometry.h"
 #include "ModelFixture.h"
 #include "ProjectListModel.h"
@@ -7,6 +8,7 @@
 #include "TimerViewModel.h"
 
 #include <QBuffer>
+#include <QPainter>
 #include <QSignalSpy>
 
 using namespace Qt::StringLiterals;
@@ -34,6 +36,40 @@ void runUntil(ModelFixture &f, AppModel &model, Instant until)
 {
     while (f.clock.secondsSince(until) < 0)
         tickAt(f, model, f.clock.addSeconds(1));
+}
+
+// The dial painted for the figures, over `onto` (transparent when null) and
+// only inside `area` when given, as the scene graph repaints a part of it.
+QImage paintDial(DayDial &dial, double total, double session, QImage onto = {}, QRect area = {})
+{
+    dial.setTotal(total);
+    dial.setSession(session);
+    if (onto.isNull()) {
+        onto = QImage(dial.size().toSize(), QImage::Format_ARGB32_Premultiplied);
+        onto.fill(Qt::transparent);
+    }
+    QPainter painter(&onto);
+    if (!area.isNull()) {
+        painter.setClipRect(area);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(area, Qt::transparent);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+    dial.paint(&painter);
+    return onto;
+}
+
+int largestDifference(const QImage &a, const QImage &b)
+{
+    int most = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            most = std::max({most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                             std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    return most;
 }
 
 QString name(const ProjectListModel &list, int row)
@@ -378,6 +414,38 @@ private Q_SLOTS:
         // A short goal moves visibly every second.
         const auto hour = DayDialGeometry::compute(canvas, 100, 100, 600, true);
         QVERIFY(!DayDialGeometry::compute(canvas, 101, 101, 600, true).looksLike(hour));
+    }
+
+    // A running tip is painted again only around itself, and that area holds
+    // every pixel that changes: the dial looks as if painted whole.
+    void dialRepaintsOnlyAroundTheTip()
+    {
+        DayDial dial;
+        const QSizeF canvas(184, 184);
+        dial.setSize(canvas + 2 * QSizeF(DayDial::kOverhang, DayDial::kOverhang));
+        dial.setGoal(8 * 3600);
+        dial.setRunning(true);
+        const auto at = [&](double total, double session, bool running = true) {
+            return DayDialGeometry::compute(canvas, total, session, 8 * 3600, running);
+        };
+        // Thirteen seconds on, around the ring: past twelve, three and six o'clock, at the goal.
+        for (const double total : {30.0, 7195.0, 14395.0, 20000.0, 28780.0}) {
+            const double session = std::min(total, 600.0);
+            const QRectF area = at(total + 13, session + 13).tipChange(at(total, session));
+            QVERIFY2(!area.isEmpty() && area.width() < 30 && area.height() < 30, qPrintable(QDebug::toString(area)));
+            const QRect onItem = area.translated(DayDial::kOverhang, DayDial::kOverhang).toAlignedRect();
+            const QImage partly = paintDial(dial, total + 13, session + 13, paintDial(dial, total, session), onItem);
+            const QImage whole = paintDial(dial, total + 13, session + 13);
+            QVERIFY2(largestDifference(partly, whole) <= 2, qPrintable(QString::number(total)));
+        }
+        // Anything else, or a long way, paints the whole dial.
+        const auto shown = at(3600, 600);
+        QVERIFY(at(3613, 613, false).tipChange(shown).isEmpty()); // the dot goes
+        QVERIFY(at(3613, 0).tipChange(shown).isEmpty());          // the session arc goes
+        QVERIFY(at(3613, 13).tipChange(shown).isEmpty());         // a new session starts later
+        QVERIFY(at(4800, 1800).tipChange(shown).isEmpty());       // twenty minutes on
+        QVERIFY(DayDialGeometry::compute({300, 300}, 3613, 613, 8 * 3600, true).tipChange(shown).isEmpty());
+        QVERIFY(DayDialGeometry::compute(canvas, 3613, 613, 9 * 3600, true).tipChange(shown).isEmpty());
     }
 
     void dialAnglesStartAtTwelve()

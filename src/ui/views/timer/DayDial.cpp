@@ -39,8 +39,21 @@ DayDialGeometry DayDial::geometry() const
 
 void DayDial::updateIfVisible()
 {
-    if (!m_painted || !geometry().looksLike(*m_painted))
+    if (!m_painted) {
         update();
+        return;
+    }
+    const DayDialGeometry g = geometry();
+    if (g.looksLike(*m_painted))
+        return;
+    // A running tip paints only the few pixels around it: the whole ring is
+    // a large antialiased path, and the raster engine hands every large fill
+    // to a pool of threads.
+    const QRectF tip = g.tipChange(*m_painted);
+    if (tip.isEmpty())
+        update();
+    else
+        update(tip.translated(kOverhang, kOverhang).toAlignedRect());
 }
 
 void DayDial::paint(QPainter *painter)

@@ -41,7 +41,8 @@ Q_SIGNALS:
 private:
     void change(double &field, double v);
     DayDialGeometry geometry() const;
-    // Paints again only when the figures would look different from the last painting.
+    // Paints again only when the figures would look different from the last
+    // painting, and then only the tip's area when nothing else moved.
     void updateIfVisible();
 
     double m_total = 0;

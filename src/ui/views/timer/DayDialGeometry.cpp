@@ -26,6 +26,34 @@ bool DayDialGeometry::looksLike(const DayDialGeometry &other) const
         && dot == other.dot && near(elapsed, other.elapsed) && near(progress, other.progress);
 }
 
+QRectF DayDialGeometry::tipChange(const DayDialGeometry &before) const
+{
+    // Equal up to rounding: while a session runs its start on the ring stays put.
+    const auto same = [](double a, double b) { return std::abs(a - b) < 1e-9; };
+    if (lineWidth != before.lineWidth || centre != before.centre || radius != before.radius
+        || ticks.size() != before.ticks.size() || elapsedArc != before.elapsedArc || sessionArc != before.sessionArc
+        || dot != before.dot || !same(elapsed, before.elapsed) || radius <= 0)
+        return {};
+    // Beyond a line width along the ring the ring's bulge between the tips
+    // would leave the corners' box; such a jump paints the whole dial.
+    if (std::abs(progress - before.progress) * 2 * M_PI * radius > lineWidth)
+        return {};
+    // The line's end at either tip, and the dot, which reaches past it.
+    QRectF area;
+    const double dotRadius = dot ? dotDiameter / 2 : 0;
+    for (const double at : {before.progress, progress}) {
+        for (const double distance : {radius - lineWidth / 2, radius + lineWidth / 2}) {
+            const QPointF p = pointAt(at, distance);
+            area |= QRectF(p.x() - 0.01, p.y() - 0.01, 0.02, 0.02);
+        }
+        const QPointF tip = pointAt(at, radius);
+        area |= QRectF(tip.x() - dotRadius, tip.y() - dotRadius, 2 * dotRadius, 2 * dotRadius);
+    }
+    // Smoothed edges reach a pixel beyond.
+    const double margin = 2;
+    return area.adjusted(-margin, -margin, margin, margin);
+}
+
 DayDialGeometry DayDialGeometry::compute(QSizeF canvas, double total, double session, double goal, bool running)
 {
     DayDialGeometry g;

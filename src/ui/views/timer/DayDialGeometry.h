@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QPointF>
+#include <QRectF>
 #include <QSizeF>
 
 // What the day dial draws for a canvas and the day's figures: the track, the
@@ -39,6 +40,12 @@ struct DayDialGeometry {
     // running second moves the tip far less than that on a day's goal, so the
     // dial need not be painted again each second.
     bool looksLike(const DayDialGeometry &other) const;
+    // When `before` was painted and this differs from it only where the
+    // running tip moved (a short way along the ring, everything else the
+    // same), the area of the canvas to paint again: the ring between both
+    // tips with the dot at each, and a margin for the smoothed edges. Empty
+    // when the whole dial must be painted again.
+    QRectF tipChange(const DayDialGeometry &before) const;
     // The angle of a fraction in degrees, clockwise from three o'clock.
     static double angle(double fraction) { return fraction * 360 - 90; }
     // The point at `distance` from the centre in the direction of `fraction`.

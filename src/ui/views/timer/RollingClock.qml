@@ -18,8 +18,21 @@ Row {
         return Math.ceil(widest)
     }
 
+    // The shared motion clock, looked up once for every cell.
+    readonly property QtObject motion: Ui.Motion
+
     Accessible.role: Accessible.StaticText
     Accessible.name: text
+
+    // The clock's colour at `share` of its alpha. The rolling digits fade
+    // through their colour rather than through item opacity: the software
+    // renderer draws text under an opacity below 1 span by span, handing
+    // each large glyph to a pool of threads, while text in a translucent
+    // colour takes the direct glyph blit. The pixels are the same but for
+    // rounding (one level in 255).
+    function faded(share) {
+        return share >= 1 ? color : Qt.rgba(color.r, color.g, color.b, color.a * share)
+    }
 
     FontMetrics {
         id: metrics
@@ -42,11 +55,23 @@ Row {
             // The roll is drawn in two frames shared with every other moving
             // part (three quarters in on the change, settled on the next), so
             // a running clock costs two frames a second, not one per digit.
-            readonly property real progress: {
-                if (Ui.Motion.still)
-                    return 1
-                const along = Math.min(1, (Ui.Motion.now - changedAt + Ui.Motion.frameMs) / (2 * Ui.Motion.frameMs))
-                return 1 - (1 - along) * (1 - along)
+            property real progress: 1
+            // Only while rolling does the cell follow the motion clock, so a
+            // clock's resting cells cost nothing on the frames of the others.
+            property bool rolling: false
+
+            function follow() {
+                const motion = root.motion
+                const along = motion.still ? 1 : Math.min(1, (motion.now - changedAt + motion.frameMs) / (2 * motion.frameMs))
+                progress = 1 - (1 - along) * (1 - along)
+                rolling = progress < 1
+            }
+
+            Connections {
+                target: root.motion
+                enabled: cell.rolling
+                function onNowChanged() { cell.follow() }
+                function onStillChanged() { cell.follow() }
             }
 
             width: digit ? root.digitWidth : incoming.implicitWidth
@@ -58,28 +83,28 @@ Row {
             onCharacterChanged: {
                 outgoing.text = settled
                 settled = character
-                changedAt = Ui.Motion.begin(Ui.Motion.frameMs)
+                changedAt = root.motion.begin(root.motion.frameMs)
+                follow()
             }
 
             Text {
                 id: incoming
                 y: (1 - cell.progress) * cell.height * 0.55
-                opacity: cell.progress
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 text: cell.character
                 font: root.font
-                color: root.color
+                color: root.faded(cell.progress)
                 Accessible.ignored: true
             }
             Text {
                 id: outgoing
                 y: -cell.progress * cell.height * 0.55
-                opacity: 1 - cell.progress
+                visible: cell.progress < 1
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 font: root.font
-                color: root.color
+                color: root.faded(1 - cell.progress)
                 Accessible.ignored: true
             }
         }

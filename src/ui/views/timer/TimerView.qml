@@ -11,6 +11,7 @@ import Zimbrel.Ui as Ui
 Item {
     id: root
 
+    readonly property var vm: App.TimerViewModel
     // Below this width the hero stacks above the picker column.
     readonly property bool narrow: width < 520
     readonly property real margin: narrow ? 14 : 24
@@ -22,7 +23,7 @@ Item {
     Shortcut {
         sequences: ["Ctrl+Return", "Ctrl+Enter"]
         enabled: root.visible
-        onActivated: App.TimerViewModel.toggle()
+        onActivated: root.vm.toggle()
     }
 
     Flickable {
@@ -51,13 +52,13 @@ Item {
 
             App.ScreenHeader {
                 Layout.fillWidth: true
-                eyebrow: App.TimerViewModel.eyebrow
-                title: App.TimerViewModel.greetingTitle
-                muted: App.TimerViewModel.firstName
+                eyebrow: root.vm.eyebrow
+                title: root.vm.greetingTitle
+                muted: root.vm.firstName
 
                 BusyIndicator {
                     objectName: "timerLoading"
-                    running: App.TimerViewModel.loading
+                    running: root.vm.loading
                     visible: running
                     implicitWidth: 22
                     implicitHeight: 22
@@ -116,8 +117,8 @@ Item {
                     icon: "stopwatch"
                     tint: Ui.Palette.brand
                     soft: Ui.Palette.brandSoft
-                    value: App.TimerViewModel.sessionTile
-                    clock: App.TimerViewModel.running
+                    value: root.vm.sessionTile
+                    clock: root.vm.running
                     label: "This session"
                 }
                 App.GoalTile {
@@ -128,9 +129,9 @@ Item {
                     icon: "blank-calendar"
                     tint: Ui.Palette.sky
                     soft: Ui.Palette.skySoft
-                    value: App.TimerViewModel.weekValue
-                    label: App.TimerViewModel.weekLabel
-                    progress: App.TimerViewModel.weekProgress
+                    value: root.vm.weekValue
+                    label: root.vm.weekLabel
+                    progress: root.vm.weekProgress
                 }
                 App.StatTile {
                     objectName: "meetingTile"
@@ -140,7 +141,7 @@ Item {
                     icon: "camera-video"
                     tint: Ui.Palette.violet
                     soft: Ui.Palette.violetSoft
-                    value: App.TimerViewModel.meetingValue
+                    value: root.vm.meetingValue
                     label: "Meetings today"
                 }
             }
