@@ -8,6 +8,8 @@
 # window's size and renderer whose text changes once a second), and the
 # ratio: the machine may be busy with other work.
 #   bash bench/app/tracking-run.sh [SECONDS]
+# ZIMBREL=PATH measures that program instead of this build's (another
+# build's, for a before-and-after run on the same busy machine).
 # Wake-ups are the context switches (voluntary and not) of all the process's
 # threads, from /proc/PID/task/*/status.
 set -euo pipefail
@@ -20,14 +22,14 @@ cmake --build $B -j2 --target zimbrel zimbrel-test-server bench_floor >/dev/null
 
 exec bash scripts/test-env.sh bash -c '
 set -u
-B='"$B"'; seconds='"$seconds"'
+B='"$B"'; seconds='"$seconds"'; program='"${ZIMBREL:-$B/src/app/zimbrel}"'
 work=$(mktemp -d)
 trap "kill \$(jobs -p) 2>/dev/null; rm -rf $work" EXIT
 $B/tests/model/zimbrel-test-server --port-file $work/url \
   --respond settings/get "{\"success\":true,\"screenshot_interval\":1}" >$work/server.log 2>&1 &
 for _ in $(seq 50); do [ -s $work/url ] && break; sleep 0.1; done
 xterm -geometry 80x24+100+100 &
-echo secret | $B/src/app/zimbrel --headless --email member@example.com --server "$(cat $work/url)" \
+echo secret | $program --headless --email member@example.com --server "$(cat $work/url)" \
   --selftest $seconds >$work/zimbrel.log 2>&1 &
 app=$!
 $B/bench/app/bench_floor 500 0 >/dev/null 2>&1 &
