@@ -104,7 +104,8 @@ std::optional<FocusedWindow> current()
         w.stale = true;
         connection->setEventHandler(&w, handle);
     }
-    connection->dispatch();
+    // Changes are taken as they arrive (the connection's notifier), so an
+    // unchanged window costs not even a system call.
     if (connection->broken())
         return std::nullopt;
     if (w.stale) {

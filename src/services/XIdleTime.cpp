@@ -120,9 +120,11 @@ std::optional<double> seconds()
         w = Watch{};
         w.serial = connection->serial();
         subscribe(*connection);
+        // Events read while waiting for the answers sit in Xlib's queue.
+        connection->dispatch();
     }
-    // Alarms that came since the last event dispatch, without a round trip.
-    connection->dispatch();
+    // Alarms are taken as they arrive (the connection's notifier): asking
+    // costs not even a system call.
     if (!w.ready || connection->broken())
         return std::nullopt;
     const double ms = w.counterMs + double(w.since.elapsed());

@@ -264,7 +264,9 @@ private Q_SLOTS:
         }
         QCOMPARE(XConnection::openedCount(), opened);
 
+        // The closed socket is noticed as the event loop runs.
         extra.stop();
+        QVERIFY(TestEnv::waitFor([] { return !XConnection::session(); }, 3000));
         QCOMPARE(FrontmostApp::name(), u"Unknown"_s);
         QCOMPARE(IdleTime::seconds(), 0.0);
         QVERIFY(!InputTap::available());
