@@ -11,7 +11,8 @@
 # ZIMBREL=PATH measures that program instead of this build's (another
 # build's, for a before-and-after run on the same busy machine).
 # Wake-ups are the context switches (voluntary and not) of all the process's
-# threads, from /proc/PID/task/*/status.
+# threads, from /proc/PID/task/*/status; "quiet seconds" gives them and the
+# CPU share over the seconds with no capture or upload, the per-tick floor.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-600}
@@ -43,7 +44,13 @@ bythread() { for t in /proc/$app/task/*; do
 sleep 20
 steady_cpu=$(cputicks); steady_sw=$(switches); steady_at=$(date +%s.%N); bythread >$work/threads0
 floor_cpu=$(cputicks $floor); floor_sw=$(switches $floor)
-sleep $((seconds + 8 - 20))
+# Each second the switches and CPU time (ns) of all the threads, to tell the
+# seconds in which only the tick ran from those of the minute'"'"'s capture and uploads.
+stop_at=$(( $(date +%s) + seconds + 8 - 20 ))
+while [ $(date +%s) -lt $stop_at ]; do
+  echo "$(date +%s.%N) $(switches) $(cat /proc/$app/task/*/schedstat 2>/dev/null | awk "{s += \$1} END {print s}")"
+  sleep 1
+done >$work/seconds
 end_cpu=$(cputicks); end_sw=$(switches); end_at=$(date +%s.%N); bythread >$work/threads1
 floor_cpu=$(( $(cputicks $floor) - floor_cpu )); floor_sw=$(( $(switches $floor) - floor_sw ))
 read -r utime stime < <(awk "{print \$14, \$15}" /proc/$app/stat)
@@ -62,6 +69,12 @@ printf "wake-ups steady    %s a second (%d context switches in %.0f s, %d thread
 printf "  by thread       %s\n" "$(join $work/threads0 $work/threads1 | awk -v w=$window "(\$5 - \$3) / w >= 0.1 {printf \" %s %.2f\", \$2, (\$5 - \$3) / w}")"
 zcpu=$(echo "scale=4; 100 * ($end_cpu - $steady_cpu) / $hz / $window" | bc)
 fcpu=$(echo "scale=4; 100 * $floor_cpu / $hz / $window" | bc)
+# Quiet seconds: intervals with fewer than five switches (the tick alone);
+# a thread that ended takes its count along, so such intervals are left out.
+read -r qrate qcpu qtime < <(awk "NR > 1 && \$2 >= sw && \$2 - sw < 5 { n += \$2 - sw; t += \$1 - at; c += \$3 - ns }
+  { at = \$1; sw = \$2; ns = \$3 } END { if (t > 0) printf \"%.2f %.4f %.0f\", n / t, 100 * c / 1e9 / t, t }" $work/seconds)
+printf "quiet seconds      %s wake-ups a second, cpu %s %% (%s s of the steady part, no capture or upload)\n" \
+  "$qrate" "$qcpu" "$qtime"
 printf "floor, same time   cpu %s %%, wake-ups %s a second\n" $fcpu $(echo "scale=2; $floor_sw / $window" | bc)
 printf "ratio to floor     cpu %s x, wake-ups %s x\n" \
   $(echo "scale=2; if ($fcpu > 0) $zcpu / $fcpu else 0" | bc) \
