@@ -38,11 +38,14 @@ floor=$!
 hz=$(getconf CLK_TCK)
 cputicks() { awk "{print \$14 + \$15}" /proc/${1:-$app}/stat; }
 switches() { cat /proc/${1:-$app}/task/*/status 2>/dev/null | awk "/ctxt_switches/ {s += \$2} END {print s}"; }
+# Only the voluntary ones: the process went to sleep. The others are the
+# scheduler taking the core away, which a busy machine does more often.
+voluntary() { cat /proc/$app/task/*/status 2>/dev/null | awk "/^voluntary_ctxt_switches/ {s += \$2} END {print s}"; }
 # Thread id, name and context switches of each of zimbrel'"'"'s threads.
 bythread() { for t in /proc/$app/task/*; do
   echo "${t##*/} $(tr " " _ <$t/comm) $(awk "/ctxt_switches/ {s += \$2} END {print s}" $t/status)"; done 2>/dev/null; }
 sleep 20
-steady_cpu=$(cputicks); steady_sw=$(switches); steady_at=$(date +%s.%N); bythread >$work/threads0
+steady_cpu=$(cputicks); steady_sw=$(switches); steady_vol=$(voluntary); steady_at=$(date +%s.%N); bythread >$work/threads0
 floor_cpu=$(cputicks $floor); floor_sw=$(switches $floor)
 # Each second the switches and CPU time (ns) of all the threads, to tell the
 # seconds in which only the tick ran from those of the minute'"'"'s capture and uploads.
@@ -51,7 +54,7 @@ while [ $(date +%s) -lt $stop_at ]; do
   echo "$(date +%s.%N) $(switches) $(cat /proc/$app/task/*/schedstat 2>/dev/null | awk "{s += \$1} END {print s}")"
   sleep 1
 done >$work/seconds
-end_cpu=$(cputicks); end_sw=$(switches); end_at=$(date +%s.%N); bythread >$work/threads1
+end_cpu=$(cputicks); end_sw=$(switches); end_vol=$(voluntary); end_at=$(date +%s.%N); bythread >$work/threads1
 floor_cpu=$(( $(cputicks $floor) - floor_cpu )); floor_sw=$(( $(switches $floor) - floor_sw ))
 read -r utime stime < <(awk "{print \$14, \$15}" /proc/$app/stat)
 rss=$(awk "/VmRSS/ {print \$2}" /proc/$app/status)
@@ -66,6 +69,7 @@ printf "cpu share          %s %% over the whole run\n" $(echo "scale=3; 100 * ($
 printf "cpu share steady   %s %% (from 20 s on)\n" $(echo "scale=3; 100 * ($end_cpu - $steady_cpu) / $hz / $window" | bc)
 printf "wake-ups steady    %s a second (%d context switches in %.0f s, %d threads at the end)\n" \
   $(echo "scale=2; ($end_sw - $steady_sw) / $window" | bc) $((end_sw - steady_sw)) $window $threads
+printf "  voluntary        %s a second\n" $(echo "scale=2; ($end_vol - $steady_vol) / $window" | bc)
 printf "  by thread       %s\n" "$(join $work/threads0 $work/threads1 | awk -v w=$window "(\$5 - \$3) / w >= 0.1 {printf \" %s %.2f\", \$2, (\$5 - \$3) / w}")"
 zcpu=$(echo "scale=4; 100 * ($end_cpu - $steady_cpu) / $hz / $window" | bc)
 fcpu=$(echo "scale=4; 100 * $floor_cpu / $hz / $window" | bc)
