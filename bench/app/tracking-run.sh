@@ -8,8 +8,11 @@
 # window's size and renderer whose text changes once a second), and the
 # ratio: the machine may be busy with other work.
 #   bash bench/app/tracking-run.sh [SECONDS]
+# ZIMBREL=PATH measures that program instead of this build's (another
+# build's, for a before-and-after run on the same busy machine).
 # Wake-ups are the context switches (voluntary and not) of all the process's
-# threads, from /proc/PID/task/*/status.
+# threads, from /proc/PID/task/*/status; "quiet seconds" gives them and the
+# CPU share over the seconds with no capture or upload, the per-tick floor.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-600}
@@ -20,14 +23,14 @@ cmake --build $B -j2 --target zimbrel zimbrel-test-server bench_floor >/dev/null
 
 exec bash scripts/test-env.sh bash -c '
 set -u
-B='"$B"'; seconds='"$seconds"'
+B='"$B"'; seconds='"$seconds"'; program='"${ZIMBREL:-$B/src/app/zimbrel}"'
 work=$(mktemp -d)
 trap "kill \$(jobs -p) 2>/dev/null; rm -rf $work" EXIT
 $B/tests/model/zimbrel-test-server --port-file $work/url \
   --respond settings/get "{\"success\":true,\"screenshot_interval\":1}" >$work/server.log 2>&1 &
 for _ in $(seq 50); do [ -s $work/url ] && break; sleep 0.1; done
 xterm -geometry 80x24+100+100 &
-echo secret | $B/src/app/zimbrel --headless --email member@example.com --server "$(cat $work/url)" \
+echo secret | $program --headless --email member@example.com --server "$(cat $work/url)" \
   --selftest $seconds >$work/zimbrel.log 2>&1 &
 app=$!
 $B/bench/app/bench_floor 500 0 >/dev/null 2>&1 &
@@ -35,14 +38,23 @@ floor=$!
 hz=$(getconf CLK_TCK)
 cputicks() { awk "{print \$14 + \$15}" /proc/${1:-$app}/stat; }
 switches() { cat /proc/${1:-$app}/task/*/status 2>/dev/null | awk "/ctxt_switches/ {s += \$2} END {print s}"; }
+# Only the voluntary ones: the process went to sleep. The others are the
+# scheduler taking the core away, which a busy machine does more often.
+voluntary() { cat /proc/$app/task/*/status 2>/dev/null | awk "/^voluntary_ctxt_switches/ {s += \$2} END {print s}"; }
 # Thread id, name and context switches of each of zimbrel'"'"'s threads.
 bythread() { for t in /proc/$app/task/*; do
   echo "${t##*/} $(tr " " _ <$t/comm) $(awk "/ctxt_switches/ {s += \$2} END {print s}" $t/status)"; done 2>/dev/null; }
 sleep 20
-steady_cpu=$(cputicks); steady_sw=$(switches); steady_at=$(date +%s.%N); bythread >$work/threads0
+steady_cpu=$(cputicks); steady_sw=$(switches); steady_vol=$(voluntary); steady_at=$(date +%s.%N); bythread >$work/threads0
 floor_cpu=$(cputicks $floor); floor_sw=$(switches $floor)
-sleep $((seconds + 8 - 20))
-end_cpu=$(cputicks); end_sw=$(switches); end_at=$(date +%s.%N); bythread >$work/threads1
+# Each second the switches and CPU time (ns) of all the threads, to tell the
+# seconds in which only the tick ran from those of the minute'"'"'s capture and uploads.
+stop_at=$(( $(date +%s) + seconds + 8 - 20 ))
+while [ $(date +%s) -lt $stop_at ]; do
+  echo "$(date +%s.%N) $(switches) $(cat /proc/$app/task/*/schedstat 2>/dev/null | awk "{s += \$1} END {print s}")"
+  sleep 1
+done >$work/seconds
+end_cpu=$(cputicks); end_sw=$(switches); end_vol=$(voluntary); end_at=$(date +%s.%N); bythread >$work/threads1
 floor_cpu=$(( $(cputicks $floor) - floor_cpu )); floor_sw=$(( $(switches $floor) - floor_sw ))
 read -r utime stime < <(awk "{print \$14, \$15}" /proc/$app/stat)
 rss=$(awk "/VmRSS/ {print \$2}" /proc/$app/status)
@@ -57,9 +69,16 @@ printf "cpu share          %s %% over the whole run\n" $(echo "scale=3; 100 * ($
 printf "cpu share steady   %s %% (from 20 s on)\n" $(echo "scale=3; 100 * ($end_cpu - $steady_cpu) / $hz / $window" | bc)
 printf "wake-ups steady    %s a second (%d context switches in %.0f s, %d threads at the end)\n" \
   $(echo "scale=2; ($end_sw - $steady_sw) / $window" | bc) $((end_sw - steady_sw)) $window $threads
+printf "  voluntary        %s a second\n" $(echo "scale=2; ($end_vol - $steady_vol) / $window" | bc)
 printf "  by thread       %s\n" "$(join $work/threads0 $work/threads1 | awk -v w=$window "(\$5 - \$3) / w >= 0.1 {printf \" %s %.2f\", \$2, (\$5 - \$3) / w}")"
 zcpu=$(echo "scale=4; 100 * ($end_cpu - $steady_cpu) / $hz / $window" | bc)
 fcpu=$(echo "scale=4; 100 * $floor_cpu / $hz / $window" | bc)
+# Quiet seconds: intervals with fewer than five switches (the tick alone);
+# a thread that ended takes its count along, so such intervals are left out.
+read -r qrate qcpu qtime < <(awk "NR > 1 && \$2 >= sw && \$2 - sw < 5 { n += \$2 - sw; t += \$1 - at; c += \$3 - ns }
+  { at = \$1; sw = \$2; ns = \$3 } END { if (t > 0) printf \"%.2f %.4f %.0f\", n / t, 100 * c / 1e9 / t, t }" $work/seconds)
+printf "quiet seconds      %s wake-ups a second, cpu %s %% (%s s of the steady part, no capture or upload)\n" \
+  "$qrate" "$qcpu" "$qtime"
 printf "floor, same time   cpu %s %%, wake-ups %s a second\n" $fcpu $(echo "scale=2; $floor_sw / $window" | bc)
 printf "ratio to floor     cpu %s x, wake-ups %s x\n" \
   $(echo "scale=2; if ($fcpu > 0) $zcpu / $fcpu else 0" | bc) \

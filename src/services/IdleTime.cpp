@@ -2,12 +2,9 @@
 
 #include "SessionBus.h"
 #include "WaylandIdle.h"
-#include "XConnection.h"
+#include "XIdleTime.h"
 
 #include <QDBusMessage>
-
-#include <X11/Xlib.h>
-#include <X11/extensions/scrnsaver.h>
 
 using namespace Qt::StringLiterals;
 
@@ -15,29 +12,6 @@ namespace {
 
 // A busy or stuck bus service must not hold up the main thread for long.
 constexpr int busTimeoutMs = 300;
-
-std::optional<double> fromX11()
-{
-    XConnection *connection = XConnection::session();
-    if (!connection)
-        return std::nullopt;
-    Display *dpy = connection->display();
-    int event = 0, error = 0;
-    if (!XScreenSaverQueryExtension(dpy, &event, &error))
-        return std::nullopt;
-    XScreenSaverInfo *info = XScreenSaverAllocInfo();
-    if (!info)
-        return std::nullopt;
-    std::optional<double> idle;
-    {
-        XConnection::ErrorTrap trap(*connection);
-        const Status ok = XScreenSaverQueryInfo(dpy, DefaultRootWindow(dpy), info);
-        if (ok && !trap.failed())
-            idle = double(info->idle) / 1000.0;
-    }
-    XFree(info);
-    return idle;
-}
 
 std::optional<double> fromBus(const QString &service, const QString &path, const QString &interface,
                               const QString &method, double unitSeconds)
@@ -63,7 +37,9 @@ namespace IdleTime {
 
 double seconds()
 {
-    if (std::optional<double> x = fromX11())
+    if (std::optional<double> x = XIdleTime::seconds())
+        return *x;
+    if (std::optional<double> x = XIdleTime::asked())
         return *x;
     // KWin and wlroots: the compositor's idle notifications, already at hand.
     if (WaylandIdle *wayland = WaylandIdle::session()) {

@@ -2,13 +2,9 @@
 
 #include "XConnection.h"
 
-#include <QSocketNotifier>
-
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-
-#include <memory>
 
 namespace {
 
@@ -32,13 +28,11 @@ std::optional<unsigned long> cardinalProperty(Display *dpy, Window window, Atom 
 }
 
 struct Watch {
-    Display *display = nullptr;
-    int generation = -1;   // XConnection::openedCount() when the root was selected
+    int serial = 0;   // the connection whose root window was selected
     Atom activeAtom = None;
     Atom pidAtom = None;
     bool stale = true;
     std::optional<FocusedWindow> window;
-    std::unique_ptr<QSocketNotifier> notifier;
 };
 
 Watch &watch()
@@ -47,20 +41,12 @@ Watch &watch()
     return w;
 }
 
-// Takes every event waiting on the connection; a change of the active window
-// marks the answer stale. XPending reads without a round trip.
-void drain(XConnection &connection)
+// A change of the active window marks the answer stale.
+void handle(const XEvent &event)
 {
     Watch &w = watch();
-    Display *dpy = connection.display();
-    while (!connection.broken() && XPending(dpy) > 0) {
-        XEvent event;
-        XNextEvent(dpy, &event);
-        if (event.type == PropertyNotify && event.xproperty.atom == w.activeAtom)
-            w.stale = true;
-    }
-    if (connection.broken() && w.notifier)
-        w.notifier->setEnabled(false);
+    if (event.type == PropertyNotify && event.xproperty.atom == w.activeAtom)
+        w.stale = true;
 }
 
 std::optional<FocusedWindow> read(XConnection &connection, bool &failed)
@@ -105,30 +91,21 @@ std::optional<FocusedWindow> current()
     Watch &w = watch();
     XConnection *connection = XConnection::session();
     if (!connection) {
-        w.notifier.reset();
-        w.display = nullptr;
+        w.serial = 0;
         return std::nullopt;
     }
-    Display *dpy = connection->display();
-    if (dpy != w.display || w.generation != XConnection::openedCount()) {
+    if (w.serial != connection->serial()) {
         // A new connection: ask for the root window's property changes once.
-        w.notifier.reset();
-        w.display = dpy;
-        w.generation = XConnection::openedCount();
+        Display *dpy = connection->display();
+        w.serial = connection->serial();
         w.activeAtom = XInternAtom(dpy, "_NET_ACTIVE_WINDOW", False);
         w.pidAtom = XInternAtom(dpy, "_NET_WM_PID", False);
         XSelectInput(dpy, DefaultRootWindow(dpy), PropertyChangeMask);
         w.stale = true;
-        // Reading as events arrive keeps them from piling up while nobody asks.
-        w.notifier = std::make_unique<QSocketNotifier>(connection->fd(), QSocketNotifier::Read);
-        QObject::connect(w.notifier.get(), &QSocketNotifier::activated, [] {
-            if (XConnection *c = XConnection::session(); c && c->display() == watch().display)
-                drain(*c);
-            else if (watch().notifier)
-                watch().notifier->setEnabled(false);
-        });
+        connection->setEventHandler(&w, handle);
     }
-    drain(*connection);
+    // Changes are taken as they arrive (the connection's notifier), so an
+    // unchanged window costs not even a system call.
     if (connection->broken())
         return std::nullopt;
     if (w.stale) {
@@ -136,8 +113,8 @@ std::optional<FocusedWindow> current()
         w.window = read(*connection, failed);
         // A window that vanished mid-read is asked about again next time.
         w.stale = failed;
-        // The trap's syncs may have queued events that the notifier will not see.
-        drain(*connection);
+        // Events read while waiting for the answers sit in Xlib's queue.
+        connection->dispatch();
     }
     return w.window;
 }

@@ -1,6 +1,7 @@
 #include "XConnection.h"
 
 #include <QSet>
+#include <QSocketNotifier>
 #include <QString>
 
 #include <X11/Xlib.h>
@@ -91,7 +92,7 @@ std::unique_ptr<XConnection> XConnection::open(const QByteArray &display)
 }
 
 XConnection::XConnection(Display *display)
-    : m_display(display)
+    : m_display(display), m_serial(opened)
 {
     // Xlib first calls the process-wide I/O error handler (which, by default
     // and in the toolkit, ends the process), then the display's exit handler.
@@ -106,6 +107,7 @@ XConnection::XConnection(Display *display)
 
 XConnection::~XConnection()
 {
+    m_notifier.reset();
     if (m_display) {
         XCloseDisplay(m_display);
         ownDisplays.remove(m_display);
@@ -115,6 +117,38 @@ XConnection::~XConnection()
 int XConnection::fd() const
 {
     return ConnectionNumber(m_display);
+}
+
+void XConnection::setEventHandler(const void *key, EventHandler handler)
+{
+    for (auto &[owner, existing] : m_handlers) {
+        if (owner == key) {
+            existing = std::move(handler);
+            return;
+        }
+    }
+    m_handlers.emplace_back(key, std::move(handler));
+    if (!m_notifier && !m_broken) {
+        // Reading as events arrive keeps them from piling up while nobody asks.
+        m_notifier = std::make_unique<QSocketNotifier>(fd(), QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] { dispatch(); });
+    }
+}
+
+void XConnection::dispatch()
+{
+    // XPending reads what the socket holds without a round trip.
+    while (!m_broken && XPending(m_display) > 0) {
+        XEvent event;
+        XNextEvent(m_display, &event);
+        // By index, on a copy: a handler may set another.
+        for (std::size_t i = 0; i < m_handlers.size(); ++i) {
+            const EventHandler handler = m_handlers[i].second;
+            handler(event);
+        }
+    }
+    if (m_broken && m_notifier)
+        m_notifier->setEnabled(false);
 }
 
 void XConnection::lost(Display *, void *self)

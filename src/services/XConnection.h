@@ -2,13 +2,19 @@
 
 #include <QByteArray>
 
+#include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 typedef struct _XDisplay Display;
+typedef union _XEvent XEvent;
+class QSocketNotifier;
 
 // One Xlib connection of our own. A lost server marks it broken instead of
 // ending the process (Xlib's default), and protocol errors raised while an
-// ErrorTrap is alive are recorded instead of printed and fatal.
+// ErrorTrap is alive are recorded instead of printed and fatal. Events are
+// read in one place and handed to every feature that asked for some.
 class XConnection {
 public:
     // nullptr when the display cannot be opened (no X, empty DISPLAY).
@@ -36,6 +42,19 @@ public:
     Display *display() const { return m_display; }
     bool broken() const { return m_broken; }
     int fd() const;
+    // Which connection of this process this is (1, 2, ...): tells a new
+    // connection from an earlier one that happened to live at the same address.
+    int serial() const { return m_serial; }
+
+    // Events go to the handler each feature set under its own key (setting
+    // it again replaces it), from dispatch(): a socket notifier calls it as
+    // events arrive, and code that waited for a reply calls it afterwards,
+    // since events read meanwhile wait in Xlib's queue where the notifier
+    // cannot see them. Main thread only.
+    using EventHandler = std::function<void(const XEvent &)>;
+    void setEventHandler(const void *key, EventHandler handler);
+    // Hands every event already waiting to the handlers; never waits for the server.
+    void dispatch();
 
     // Collects protocol errors of the calls made during its lifetime; the
     // destructor waits for the server's answer (XSync, unless the last
@@ -62,4 +81,7 @@ private:
 
     Display *m_display = nullptr;
     bool m_broken = false;
+    int m_serial = 0;
+    std::vector<std::pair<const void *, EventHandler>> m_handlers;
+    std::unique_ptr<QSocketNotifier> m_notifier;
 };

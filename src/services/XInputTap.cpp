@@ -68,11 +68,12 @@ bool XInputTap::available(const QByteArray &display)
         XConnection *connection = XConnection::session();
         if (!connection)
             return false;
-        static int answeredFor = -1;
+        static int answeredFor = 0;
         static bool answer = false;
-        if (answeredFor != XConnection::openedCount()) {
+        if (answeredFor != connection->serial()) {
             answer = xinputOpcode(*connection) != 0;
-            answeredFor = XConnection::openedCount();
+            answeredFor = connection->serial();
+            connection->dispatch();
         }
         return answer;
     }

@@ -83,6 +83,8 @@ QImage grab(QRect area)
         }
         ok = !trap.failed() && ok;
     }
+    // Events read while waiting for the picture sit in Xlib's queue.
+    connection->dispatch();
     const int width = image->width;
     const int height = image->height;
     const qsizetype stride = image->bytes_per_line;
