@@ -20,7 +20,6 @@
 
 #include <QDBusArgument>
 #include <QJsonArray>
-#include <QQmlEngine>
 #include <QQuickWindow>
 #include <QScreen>
 #include <QSignalSpy>
@@ -63,7 +62,6 @@ class TestTray : public QObject {
 private:
     std::unique_ptr<ModelFixture> m_fx;
     std::unique_ptr<AppModel> m_model;
-    std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<TestWatcher> m_watcher;
     std::unique_ptr<Shell> m_shell;
     QString m_item;
@@ -99,9 +97,8 @@ private Q_SLOTS:
         m_fx->server.respond(u"projects"_s, 200, projectsAnswer());
         m_model = m_fx->signedIn();
         QVERIFY(m_model->signedIn());
-        m_engine = std::make_unique<QQmlEngine>();
-        UiSetup::prepare(*m_engine);
-        ViewsSetup::registerWith(*m_engine, m_model.get());
+        UiSetup::useDefaultRenderer();
+        UiSetup::applyFonts();
         Appearance::setOverride(u"light"_s);
 
         // The host is there first: the item registers as it starts.
@@ -109,7 +106,7 @@ private Q_SLOTS:
         QVERIFY(m_watcher->start());
         Shell::Options options;
         options.bus = QDBusConnection::sessionBus();
-        m_shell = std::make_unique<Shell>(m_model.get(), m_engine.get(), options);
+        m_shell = std::make_unique<Shell>(m_model.get(), options);
         QVERIFY(TestEnv::waitFor([&] { return m_shell->tray()->kind() == Tray::Kind::StatusNotifier; }));
         QCOMPARE(m_watcher->registered().size(), 1);
         m_item = m_watcher->registered().constFirst();
@@ -120,7 +117,6 @@ private Q_SLOTS:
     {
         m_shell.reset();
         m_watcher.reset();
-        m_engine.reset();
         m_model.reset();
         m_fx.reset();
     }
@@ -371,10 +367,8 @@ private Q_SLOTS:
         ViewHarness::Clock clock;
         AppModel signedOut(ViewHarness::offlinePlatform(&clock));
         QVERIFY(!signedOut.signedIn());
-        QQmlEngine engine;
-        UiSetup::prepare(engine);
-        ViewsSetup::registerWith(engine, &signedOut);
-        TrayPanel panel(&engine);
+        ViewsSetup::setModel(&signedOut);
+        TrayPanel panel;
         panel.open(QPoint());
         QVERIFY(panel.window());
         QVERIFY(QTest::qWaitForWindowExposed(panel.window()));
@@ -383,7 +377,7 @@ private Q_SLOTS:
         QVERIFY(!visible(panel.window(), u"projectLine"_s));
         QVERIFY(!ViewHarness::find(panel.window(), u"startStopButton"_s)->isEnabled());
         QVERIFY(!ViewHarness::screenshot(panel.window(), u"tray"_s, u"panel-signed-out"_s, 100).isNull());
-        ViewsSetup::registerWith(*m_engine, m_model.get());
+        ViewsSetup::setModel(m_model.get());
     }
 };
 
