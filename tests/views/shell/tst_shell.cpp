@@ -11,6 +11,7 @@
 #include "ViewHarness.h"
 #include "ViewsSetup.h"
 
+#include <QQmlEngine>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -212,9 +213,14 @@ private Q_SLOTS:
     void reopenedWindowKeepsTheSelectedScreen()
     {
         click(u"railItem.Settings"_s);
+        // The closed window's engine goes with it; the next one is new.
+        const QPointer<QQmlEngine> engine = qmlEngine(window());
+        QVERIFY(engine);
         window()->close();
         QTRY_VERIFY(!m_shell->window().isOpen());
+        QTRY_VERIFY(!engine);
         QVERIFY(openWindow());
+        QVERIFY(qmlEngine(window()));
         QTRY_VERIFY(screenType().contains("SettingsView"_L1));
         QCOMPARE(ViewHarness::find(window(), u"railItem.Settings"_s)->property("current").toBool(), true);
         click(u"railItem.Timer"_s);

@@ -20,6 +20,7 @@
 
 #include <QDBusArgument>
 #include <QJsonArray>
+#include <QQmlEngine>
 #include <QQuickWindow>
 #include <QScreen>
 #include <QSignalSpy>
@@ -203,9 +204,12 @@ private Q_SLOTS:
         QCOMPARE(button->property("text").toString(), u"Stop tracking"_s);
         savePanel(u"panel-running"_s);
 
-        // Escape closes it, and the panel's scene goes with it.
+        // Escape closes it, and the panel's scene and engine go with it.
+        const QPointer<QQmlEngine> engine = qmlEngine(w);
+        QVERIFY(engine);
         QTest::keyClick(w, Qt::Key_Escape);
         QTRY_VERIFY(!m_shell->panel().isOpen());
+        QTRY_VERIFY(!engine);
     }
 
     void menuStopsTheTimer()
@@ -298,12 +302,18 @@ private Q_SLOTS:
         QVERIFY(panel());
         QQuickItem *open = ViewHarness::find(panel(), u"openButton"_s);
         QVERIFY(open);
+        const QPointer<QQmlEngine> panelEngine = qmlEngine(panel());
         QTest::mouseClick(panel(), Qt::LeftButton, {}, open->mapToScene(QPointF(10, 10)).toPoint());
         QTRY_VERIFY(m_shell->window().isOpen());
         QTRY_VERIFY(!m_shell->panel().isOpen());
+        // Each has an engine of its own, which goes when it closes.
+        QTRY_VERIFY(!panelEngine);
+        const QPointer<QQmlEngine> engine = qmlEngine(m_shell->window().window());
+        QVERIFY(engine);
         m_shell->window().window()->close();
         // With a tray, closing the window keeps the program.
         QVERIFY(!m_shell->window().isOpen());
+        QTRY_VERIFY(!engine);
     }
 
     void panelPlacementStaysInsideTheArea()
