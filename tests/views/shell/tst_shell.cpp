@@ -242,6 +242,10 @@ private Q_SLOTS:
         QVERIFY(item);
         QVERIFY(QString::fromLatin1(item->metaObject()->className()).contains("LoginView"_L1));
         QVERIFY(!ViewHarness::find(main.window(), u"sideRail"_s));
+        // Closed just before it goes: the window still on its way out and its
+        // engine go with it (the sanitizers watch).
+        main.window()->close();
+        QVERIFY(!main.isOpen());
         ViewsSetup::setModel(m_model.get());
     }
 };

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <malloc.h>
+#include <utility>
 
 ViewScene::ViewScene(QUrl url, QObject *parent)
     : QObject(parent)
@@ -17,9 +18,11 @@ ViewScene::ViewScene(QUrl url, QObject *parent)
 
 ViewScene::~ViewScene()
 {
-    // Windows before the engines (children of this) that made them.
-    for (const QPointer<QQuickWindow> &leaving : std::as_const(m_leaving))
-        delete leaving.data();
+    // Windows before the engines (children of this) that made them. Taken
+    // out first: each deletion prunes m_leaving.
+    const QList<QPointer<QQuickWindow>> leaving = std::exchange(m_leaving, {});
+    for (const QPointer<QQuickWindow> &window : leaving)
+        delete window.data();
     delete m_window.data();
 }
 
