@@ -1,8 +1,9 @@
 // Prints what zimbrel costs on the desktop: for the window open and for the
 // tray icon alone (window closed), the memory (resident, proportional and
 // private), the CPU share, the wake-ups and the frames per second over a
-// tracking session of the demo workspace, and the time from launch to the
-// window's first frame. Beside each figure, the floor program's (bench_floor:
+// tracking session of the demo workspace, the memory of a program whose
+// window was never shown, and the time from launch to the window's first
+// frame. Beside each figure, the floor program's (bench_floor:
 // a Qt Quick window of the same size and renderer whose text changes once a
 // second), run in the same time window, and the ratio: the machine may be
 // busy with other work, the ratio says what is zimbrel's own. Run it on a
@@ -37,6 +38,10 @@ struct Sample {
     qint64 rssKiB = 0;
     qint64 pssKiB = 0;
     qint64 privateKiB = 0; // the Private_* lines of smaps_rollup
+    // Of those, Private_Dirty: the program's own. Private_Clean counts file
+    // pages (libraries, fonts) that no other process happens to map at that
+    // moment, so it rises and falls with what else runs on the machine.
+    qint64 privateDirtyKiB = 0;
 };
 
 Sample sample(qint64 pid)
@@ -74,6 +79,8 @@ Sample sample(qint64 pid)
                 s.pssKiB = kib;
             else if (l.startsWith("Private_"))
                 s.privateKiB += kib;
+            if (l.startsWith("Private_Dirty:"))
+                s.privateDirtyKiB += kib;
         }
     return s;
 }
@@ -86,12 +93,26 @@ QString run(const QString &tool, const QStringList &args)
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
+// The main window of `pid`, or 0: the tray icon's embedded window has the
+// same name, so the one wider than an icon.
 qulonglong windowOf(qint64 pid)
 {
     const QString found = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
                                                           QStringLiteral("--pid"), QString::number(pid),
                                                           QStringLiteral("--name"), QStringLiteral("^Zimbrel$")});
-    return found.split(u'\n', Qt::SkipEmptyParts).value(0).toULongLong();
+    Display *display = XOpenDisplay(nullptr);
+    if (!display)
+        return 0;
+    qulonglong main = 0;
+    for (const QString &id : found.split(u'\n', Qt::SkipEmptyParts)) {
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(display, Window(id.toULongLong()), &attributes) && attributes.width > 200) {
+            main = id.toULongLong();
+            break;
+        }
+    }
+    XCloseDisplay(display);
+    return main;
 }
 
 void closeWindow(qulonglong id)
@@ -141,9 +162,9 @@ Figures figures(const Sample &a, const Sample &b, int seconds, qsizetype frames)
 void print(const char *what, const Figures &f)
 {
     std::printf("  %-9s cpu %6.3f %%   wake-ups %6.2f /s   frames %5.2f /s   memory %5.1f MB resident, %5.1f MB "
-                "proportional, %5.1f MB private\n",
+                "proportional, %5.1f MB private (%4.1f dirty)\n",
                 what, f.cpuPercent, f.wakeups, f.frames, f.end.rssKiB / 1024.0, f.end.pssKiB / 1024.0,
-                f.end.privateKiB / 1024.0);
+                f.end.privateKiB / 1024.0, f.end.privateDirtyKiB / 1024.0);
 }
 
 double ratio(double a, double b)
@@ -286,6 +307,20 @@ int main(int argc, char **argv)
     if (!reopenings.isEmpty())
         std::printf("reopening the window    median %lld ms (build and first frame, after a second launch)\n",
                     median(reopenings));
+
+    // Started in the tray, its window never shown: what the tray alone needs,
+    // the mark for memory after the window was closed.
+    {
+        QProcess t;
+        t.start(zimbrel, {QStringLiteral("--demo"), QStringLiteral("--tray")});
+        QThread::sleep(5);
+        const Sample s = sample(t.processId());
+        std::printf("tray only, window never shown: memory %5.1f MB resident, %5.1f MB proportional, %5.1f MB private "
+                    "(%4.1f dirty)\n",
+                    s.rssKiB / 1024.0, s.pssKiB / 1024.0, s.privateKiB / 1024.0, s.privateDirtyKiB / 1024.0);
+        t.terminate();
+        t.waitForFinished(5000);
+    }
 
     // Tracking: the window open, then the tray only; the floor runs beside
     // both.

@@ -15,12 +15,10 @@
 #include "TrackingLog.h"
 #include "Tray.h"
 #include "UiSetup.h"
-#include "ViewsSetup.h"
 
 #include <QApplication>
 #include <QCoroTask>
 #include <QDateTime>
-#include <QQmlEngine>
 #include <QTextStream>
 
 #include <cstdio>
@@ -149,9 +147,7 @@ int main(int argc, char **argv)
 
     if (!options.appearance.isEmpty())
         Appearance::setOverride(options.appearance);
-    QQmlEngine engine;
-    UiSetup::prepare(engine);
-    ViewsSetup::registerWith(engine, &model);
+    UiSetup::applyFonts();
 
     Shell::Options shellOptions;
     if (options.width || options.height) {
@@ -160,7 +156,7 @@ int main(int argc, char **argv)
     }
     shellOptions.bus = bus;
     shellOptions.notify = [](const QString &title, const QString &body) { Notifier::send(title, body); };
-    Shell shell(&model, &engine, shellOptions);
+    Shell shell(&model, shellOptions);
     QObject::connect(&service, &ApplicationService::activateRequested, &shell, [&shell](const QVariantMap &data) {
         SingleInstance::handOverActivationToken(data);
         shell.activate();

@@ -49,13 +49,6 @@ void registerWith(QQmlEngine &engine)
         engine.addImageProvider(u"shadow"_s, new ShadowImageProvider);
 }
 
-void prepare(QQmlEngine &engine)
-{
-    useDefaultRenderer();
-    applyFonts();
-    registerWith(engine);
-}
-
 QIcon trayGlyph(bool live)
 {
     return QIcon(live ? u":/zimbrel/tray/MenuGlyphLive.svg"_s : u":/zimbrel/tray/MenuGlyph.svg"_s);

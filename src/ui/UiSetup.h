@@ -21,10 +21,6 @@ const QStringList &fontFamilies();
 // "shadow") with `engine`.
 void registerWith(QQmlEngine &engine);
 
-// All three in order; the renderer part only takes effect when no window
-// was created yet.
-void prepare(QQmlEngine &engine);
-
 // The tray glyph: the z alone, or with its dot while tracking.
 QIcon trayGlyph(bool live);
 // The application icon (window icon).

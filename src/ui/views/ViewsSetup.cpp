@@ -34,6 +34,11 @@ AppModel *model()
     return g_model;
 }
 
+void setModel(AppModel *model)
+{
+    g_model = model;
+}
+
 void setTray(Tray *tray)
 {
     g_tray = tray;

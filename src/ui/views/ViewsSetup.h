@@ -10,8 +10,10 @@ namespace ViewsSetup {
 
 void registerWith(QQmlEngine &engine, AppModel *model);
 
-// The model given to registerWith, for the singletons' create().
+// The model QML reads, for the singletons' create(): the one given to
+// registerWith or setModel last.
 AppModel *model();
+void setModel(AppModel *model);
 
 // The program's tray icon, for the Settings screen's word on it (none in tests
 // without a shell).

@@ -25,7 +25,6 @@ private:
     ViewHarness::Clock m_clock;
     QList<QString> m_notices;
     std::unique_ptr<AppModel> m_model;
-    std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<Shell> m_shell;
 
     QQuickWindow *window() { return m_shell->window().window(); }
@@ -76,19 +75,17 @@ private Q_SLOTS:
         AppModel::Launch launch;
         launch.demo = true;
         m_model = std::make_unique<AppModel>(ViewHarness::offlinePlatform(&m_clock, &m_notices), launch);
-        m_engine = std::make_unique<QQmlEngine>();
-        UiSetup::prepare(*m_engine);
-        ViewsSetup::registerWith(*m_engine, m_model.get());
+        UiSetup::useDefaultRenderer();
+        UiSetup::applyFonts();
         Shell::Options options; // no bus: no tray of any kind reachable here
         options.notify = [this](const QString &, const QString &body) { m_notices.append(body); };
-        m_shell = std::make_unique<Shell>(m_model.get(), m_engine.get(), options);
+        m_shell = std::make_unique<Shell>(m_model.get(), options);
         Appearance::setOverride(u"light"_s);
     }
 
     void cleanupTestCase()
     {
         m_shell.reset();
-        m_engine.reset();
         m_model.reset();
         QVERIFY2(ViewHarness::warnings().isEmpty(), qPrintable(ViewHarness::warnings().join(u'\n')));
     }
@@ -216,9 +213,14 @@ private Q_SLOTS:
     void reopenedWindowKeepsTheSelectedScreen()
     {
         click(u"railItem.Settings"_s);
+        // The closed window's engine goes with it; the next one is new.
+        const QPointer<QQmlEngine> engine = qmlEngine(window());
+        QVERIFY(engine);
         window()->close();
         QTRY_VERIFY(!m_shell->window().isOpen());
+        QTRY_VERIFY(!engine);
         QVERIFY(openWindow());
+        QVERIFY(qmlEngine(window()));
         QTRY_VERIFY(screenType().contains("SettingsView"_L1));
         QCOMPARE(ViewHarness::find(window(), u"railItem.Settings"_s)->property("current").toBool(), true);
         click(u"railItem.Timer"_s);
@@ -229,10 +231,8 @@ private Q_SLOTS:
         TestEnv::IsolatedHome home;
         AppModel signedOut(ViewHarness::offlinePlatform(&m_clock));
         QVERIFY(!signedOut.signedIn());
-        QQmlEngine engine;
-        UiSetup::prepare(engine);
-        ViewsSetup::registerWith(engine, &signedOut);
-        MainWindow main(&engine);
+        ViewsSetup::setModel(&signedOut);
+        MainWindow main;
         main.show();
         QVERIFY(main.window());
         QVERIFY(QTest::qWaitForWindowExposed(main.window()));
@@ -242,7 +242,11 @@ private Q_SLOTS:
         QVERIFY(item);
         QVERIFY(QString::fromLatin1(item->metaObject()->className()).contains("LoginView"_L1));
         QVERIFY(!ViewHarness::find(main.window(), u"sideRail"_s));
-        ViewsSetup::registerWith(*m_engine, m_model.get());
+        // Closed just before it goes: the window still on its way out and its
+        // engine go with it (the sanitizers watch).
+        main.window()->close();
+        QVERIFY(!main.isOpen());
+        ViewsSetup::setModel(m_model.get());
     }
 };
 

@@ -63,7 +63,6 @@ class TestTray : public QObject {
 private:
     std::unique_ptr<ModelFixture> m_fx;
     std::unique_ptr<AppModel> m_model;
-    std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<TestWatcher> m_watcher;
     std::unique_ptr<Shell> m_shell;
     QString m_item;
@@ -99,9 +98,8 @@ private Q_SLOTS:
         m_fx->server.respond(u"projects"_s, 200, projectsAnswer());
         m_model = m_fx->signedIn();
         QVERIFY(m_model->signedIn());
-        m_engine = std::make_unique<QQmlEngine>();
-        UiSetup::prepare(*m_engine);
-        ViewsSetup::registerWith(*m_engine, m_model.get());
+        UiSetup::useDefaultRenderer();
+        UiSetup::applyFonts();
         Appearance::setOverride(u"light"_s);
 
         // The host is there first: the item registers as it starts.
@@ -109,7 +107,7 @@ private Q_SLOTS:
         QVERIFY(m_watcher->start());
         Shell::Options options;
         options.bus = QDBusConnection::sessionBus();
-        m_shell = std::make_unique<Shell>(m_model.get(), m_engine.get(), options);
+        m_shell = std::make_unique<Shell>(m_model.get(), options);
         QVERIFY(TestEnv::waitFor([&] { return m_shell->tray()->kind() == Tray::Kind::StatusNotifier; }));
         QCOMPARE(m_watcher->registered().size(), 1);
         m_item = m_watcher->registered().constFirst();
@@ -120,7 +118,6 @@ private Q_SLOTS:
     {
         m_shell.reset();
         m_watcher.reset();
-        m_engine.reset();
         m_model.reset();
         m_fx.reset();
     }
@@ -207,9 +204,12 @@ private Q_SLOTS:
         QCOMPARE(button->property("text").toString(), u"Stop tracking"_s);
         savePanel(u"panel-running"_s);
 
-        // Escape closes it, and the panel's scene goes with it.
+        // Escape closes it, and the panel's scene and engine go with it.
+        const QPointer<QQmlEngine> engine = qmlEngine(w);
+        QVERIFY(engine);
         QTest::keyClick(w, Qt::Key_Escape);
         QTRY_VERIFY(!m_shell->panel().isOpen());
+        QTRY_VERIFY(!engine);
     }
 
     void menuStopsTheTimer()
@@ -302,12 +302,18 @@ private Q_SLOTS:
         QVERIFY(panel());
         QQuickItem *open = ViewHarness::find(panel(), u"openButton"_s);
         QVERIFY(open);
+        const QPointer<QQmlEngine> panelEngine = qmlEngine(panel());
         QTest::mouseClick(panel(), Qt::LeftButton, {}, open->mapToScene(QPointF(10, 10)).toPoint());
         QTRY_VERIFY(m_shell->window().isOpen());
         QTRY_VERIFY(!m_shell->panel().isOpen());
+        // Each has an engine of its own, which goes when it closes.
+        QTRY_VERIFY(!panelEngine);
+        const QPointer<QQmlEngine> engine = qmlEngine(m_shell->window().window());
+        QVERIFY(engine);
         m_shell->window().window()->close();
         // With a tray, closing the window keeps the program.
         QVERIFY(!m_shell->window().isOpen());
+        QTRY_VERIFY(!engine);
     }
 
     void panelPlacementStaysInsideTheArea()
@@ -371,10 +377,8 @@ private Q_SLOTS:
         ViewHarness::Clock clock;
         AppModel signedOut(ViewHarness::offlinePlatform(&clock));
         QVERIFY(!signedOut.signedIn());
-        QQmlEngine engine;
-        UiSetup::prepare(engine);
-        ViewsSetup::registerWith(engine, &signedOut);
-        TrayPanel panel(&engine);
+        ViewsSetup::setModel(&signedOut);
+        TrayPanel panel;
         panel.open(QPoint());
         QVERIFY(panel.window());
         QVERIFY(QTest::qWaitForWindowExposed(panel.window()));
@@ -383,7 +387,7 @@ private Q_SLOTS:
         QVERIFY(!visible(panel.window(), u"projectLine"_s));
         QVERIFY(!ViewHarness::find(panel.window(), u"startStopButton"_s)->isEnabled());
         QVERIFY(!ViewHarness::screenshot(panel.window(), u"tray"_s, u"panel-signed-out"_s, 100).isNull());
-        ViewsSetup::registerWith(*m_engine, m_model.get());
+        ViewsSetup::setModel(m_model.get());
     }
 };
 

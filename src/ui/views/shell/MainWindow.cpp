@@ -2,42 +2,34 @@
 
 #include "TrackingLog.h"
 #include "UiSetup.h"
+#include "ViewScene.h"
 
 #include <QEvent>
-#include <QQmlComponent>
-#include <QQmlEngine>
 #include <QQuickWindow>
 #include <QTimer>
 
 #include <cstdio>
-#include <malloc.h>
 
 using namespace Qt::StringLiterals;
 
-MainWindow::MainWindow(QQmlEngine *engine, QObject *parent)
+MainWindow::MainWindow(QObject *parent)
     : QObject(parent)
-    , m_engine(engine)
+    , m_scene(new ViewScene(QUrl(u"qrc:/qt/qml/Zimbrel/App/Main.qml"_s), this))
 {
 }
 
 MainWindow::~MainWindow()
 {
-    if (QQuickWindow *window = m_window) {
+    if (QQuickWindow *window = m_window)
         window->removeEventFilter(this);
-        delete window;
-    }
 }
 
 bool MainWindow::build()
 {
-    if (!m_component)
-        m_component = new QQmlComponent(m_engine, QUrl(u"qrc:/qt/qml/Zimbrel/App/Main.qml"_s),
-                                        QQmlComponent::PreferSynchronous, this);
-    QObject *created = m_component->create();
-    auto *window = qobject_cast<QQuickWindow *>(created);
+    QString error;
+    QQuickWindow *window = m_scene->build(&error);
     if (!window) {
-        qCWarning(lcTracking, "the window could not be built: %s", qUtf8Printable(m_component->errorString()));
-        delete created;
+        qCWarning(lcTracking, "the window could not be built: %s", qUtf8Printable(error));
         return false;
     }
     m_window = window;
@@ -83,20 +75,10 @@ void MainWindow::applyLaunchSize()
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Close && m_window && watched == m_window.data()) {
-        // Let the window close, then drop it and its scene.
-        QQuickWindow *window = m_window;
+        // Let the window close, then drop it, its scene and its engine.
+        m_window->removeEventFilter(this);
         m_window = nullptr;
-        window->removeEventFilter(this);
-        // Once the window and its scene are gone, hand the freed memory back
-        // to the system: the program may now sit in the tray for hours.
-        connect(window, &QObject::destroyed, this, [this] {
-            QTimer::singleShot(0, this, [this] {
-                m_engine->collectGarbage();
-                m_engine->trimComponentCache();
-                malloc_trim(0);
-            });
-        });
-        window->deleteLater();
+        m_scene->release();
         Q_EMIT closed();
     }
     return QObject::eventFilter(watched, event);

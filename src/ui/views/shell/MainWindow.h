@@ -5,18 +5,19 @@
 #include <QPointer>
 #include <QSize>
 
-class QQmlComponent;
-class QQmlEngine;
 #include <QQuickWindow>
 
-// The one main window (Main.qml). It is built when shown and destroyed when
-// the person closes it, so a program left in the tray all day keeps no
-// scene; building it again takes a few tens of milliseconds.
+class ViewScene;
+
+// The one main window (Main.qml). It is built when shown, with a QML engine
+// of its own, and destroyed with that engine when the person closes it, so a
+// program left in the tray all day keeps no scene; building it again takes a
+// few tens of milliseconds.
 class MainWindow : public QObject {
     Q_OBJECT
 
 public:
-    explicit MainWindow(QQmlEngine *engine, QObject *parent = nullptr);
+    explicit MainWindow(QObject *parent = nullptr);
     ~MainWindow() override;
 
     // The launch settings' size: applied 0.4 s after the window is first
@@ -43,8 +44,7 @@ private:
     bool build();
     void applyLaunchSize();
 
-    QQmlEngine *m_engine;
-    QQmlComponent *m_component = nullptr;
+    ViewScene *m_scene;
     QPointer<QQuickWindow> m_window;
     QSize m_launchSize;
     bool m_shownOnce = false;

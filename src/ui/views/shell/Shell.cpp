@@ -12,14 +12,15 @@
 
 using namespace Qt::StringLiterals;
 
-Shell::Shell(AppModel *model, QQmlEngine *engine, Options options, QObject *parent)
+Shell::Shell(AppModel *model, Options options, QObject *parent)
     : QObject(parent)
     , m_model(model)
     , m_options(std::move(options))
     , m_state(new TrayState(model, this))
-    , m_window(new MainWindow(engine, this))
-    , m_panel(new TrayPanel(engine, this))
+    , m_window(new MainWindow(this))
+    , m_panel(new TrayPanel(this))
 {
+    ViewsSetup::setModel(model);
     m_window->setLaunchSize(m_options.launchSize);
     connect(m_window, &MainWindow::closed, this, &Shell::windowClosed);
     connect(m_panel, &TrayPanel::openRequested, this, &Shell::activate);

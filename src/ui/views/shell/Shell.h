@@ -9,7 +9,6 @@
 
 class AppModel;
 class MainWindow;
-class QQmlEngine;
 class Tray;
 class TrayPanel;
 class TrayState;
@@ -32,7 +31,8 @@ public:
 
     static constexpr auto keepsTrackingNotice = "Zimbrel keeps tracking. Open it again from your applications menu.";
 
-    Shell(AppModel *model, QQmlEngine *engine, Options options, QObject *parent = nullptr);
+    // The window and the panel show `model` (it becomes the views' model).
+    Shell(AppModel *model, Options options, QObject *parent = nullptr);
     ~Shell() override;
 
     MainWindow &window() { return *m_window; }

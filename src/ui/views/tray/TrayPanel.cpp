@@ -1,27 +1,24 @@
 #include "TrayPanel.h"
 
 #include "TrackingLog.h"
+#include "ViewScene.h"
 
 #include <QGuiApplication>
-#include <QQmlComponent>
-#include <QQmlEngine>
 #include <QQuickWindow>
 #include <QScreen>
 
 using namespace Qt::StringLiterals;
 
-TrayPanel::TrayPanel(QQmlEngine *engine, QObject *parent)
+TrayPanel::TrayPanel(QObject *parent)
     : QObject(parent)
-    , m_engine(engine)
+    , m_scene(new ViewScene(QUrl(u"qrc:/qt/qml/Zimbrel/App/TrayPanelWindow.qml"_s), this))
 {
 }
 
 TrayPanel::~TrayPanel()
 {
-    if (QQuickWindow *window = m_window) {
+    if (QQuickWindow *window = m_window)
         disconnect(window, nullptr, this, nullptr);
-        delete window;
-    }
 }
 
 void TrayPanel::toggle(QPoint near)
@@ -56,15 +53,10 @@ void TrayPanel::open(QPoint near)
         m_window->requestActivate();
         return;
     }
-    if (!m_component) {
-        m_component = new QQmlComponent(m_engine, QUrl(u"qrc:/qt/qml/Zimbrel/App/TrayPanelWindow.qml"_s),
-                                        QQmlComponent::PreferSynchronous, this);
-    }
-    QObject *created = m_component->create();
-    auto *window = qobject_cast<QQuickWindow *>(created);
+    QString error;
+    QQuickWindow *window = m_scene->build(&error);
     if (!window) {
-        qCWarning(lcTracking, "tray panel could not be built: %s", qUtf8Printable(m_component->errorString()));
-        delete created;
+        qCWarning(lcTracking, "tray panel could not be built: %s", qUtf8Printable(error));
         return;
     }
     m_window = window;
@@ -75,7 +67,7 @@ void TrayPanel::open(QPoint near)
         if (visible || window != m_window)
             return;
         m_window = nullptr;
-        window->deleteLater();
+        m_scene->release();
         Q_EMIT openChanged();
     });
 

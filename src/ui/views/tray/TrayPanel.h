@@ -6,19 +6,19 @@
 #include <QRect>
 #include <QSize>
 
-class QQmlComponent;
-class QQmlEngine;
 #include <QQuickWindow>
 
+class ViewScene;
+
 // The panel the tray icon opens (MenuBarView in a frameless popup window).
-// It is built when opened and destroyed when it closes (on Escape, when it
-// loses focus, or through its own buttons), so the program in the tray keeps
-// no scene for it.
+// It is built when opened, with a QML engine of its own, and destroyed with
+// that engine when it closes (on Escape, when it loses focus, or through its
+// own buttons), so the program in the tray keeps no scene for it.
 class TrayPanel : public QObject {
     Q_OBJECT
 
 public:
-    explicit TrayPanel(QQmlEngine *engine, QObject *parent = nullptr);
+    explicit TrayPanel(QObject *parent = nullptr);
     ~TrayPanel() override;
 
     bool isOpen() const { return m_window; }
@@ -40,7 +40,6 @@ Q_SIGNALS:
     void openChanged();
 
 private:
-    QQmlEngine *m_engine;
-    QQmlComponent *m_component = nullptr;
+    ViewScene *m_scene;
     QPointer<QQuickWindow> m_window;
 };

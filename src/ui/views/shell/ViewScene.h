@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+class QQmlEngine;
+class QQuickWindow;
+
+// A top-level QML window with a QML engine of its own. build() makes the
+// engine (the views' types, image providers and the program's model) and the
+// window; release() drops the window and, once it is gone, the engine with
+// everything it made (types, bindings, the JS heap), then hands the freed
+// heap back to the system. A closed window thus keeps nothing, at the cost
+// of loading its types again when it is built next.
+class ViewScene : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ViewScene(QUrl url, QObject *parent = nullptr);
+    ~ViewScene() override;
+
+    // Builds the engine and the window (hidden) from the URL; nullptr with
+    // `error` set when the QML fails. Builds nothing while a window exists.
+    QQuickWindow *build(QString *error);
+    QQuickWindow *window() const { return m_window; }
+
+    // Lets go of the window and its engine (see above). The window is
+    // deleted later, so this may be called from its own event handlers.
+    void release();
+
+private:
+    QUrl m_url;
+    QPointer<QQuickWindow> m_window;
+    QQmlEngine *m_engine = nullptr;
+    // Released windows whose deletion is still on its way.
+    QList<QPointer<QQuickWindow>> m_leaving;
+};
