@@ -77,6 +77,19 @@ QString busConfig(const QString &type, const QString &socketDir, const QString &
 )"_s.arg(type, socketDir, services);
 }
 
+// A D-Bus service file whose program starts `delayMs` later: its Exec
+// wrapped in a shell that sleeps first, then becomes the program.
+QByteArray delayedStart(const QByteArray &serviceFile, int delayMs)
+{
+    QList<QByteArray> lines = serviceFile.split('\n');
+    for (QByteArray &line : lines) {
+        if (line.startsWith("Exec="))
+            line = "Exec=/bin/sh -c 'sleep " + QByteArray::number(delayMs / 1000.0, 'f', 3) + "; exec " +
+                   line.mid(5).trimmed() + "'";
+    }
+    return lines.join('\n');
+}
+
 bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
@@ -192,7 +205,7 @@ QProcess *WaylandDesktop::spawn(const QString &program, const QStringList &args,
     return m_processes.back().get();
 }
 
-bool WaylandDesktop::startBus(const QString &type, QByteArray *address)
+bool WaylandDesktop::startBus(const QString &type, QByteArray *address, const Options &options)
 {
     const QString socketDir = m_dir.filePath(u"bus-"_s + type);
     QDir().mkpath(socketDir);
@@ -201,9 +214,13 @@ bool WaylandDesktop::startBus(const QString &type, QByteArray *address)
         serviceDir = m_dir.filePath(u"services"_s);
         QDir().mkpath(serviceDir);
         for (const QString &name : sessionServices) {
-            const QString file = u"/usr/share/dbus-1/services/"_s + name + u".service"_s;
-            if (QFile::exists(file))
-                QFile::copy(file, serviceDir + u'/' + name + u".service"_s);
+            QFile file(u"/usr/share/dbus-1/services/"_s + name + u".service"_s);
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            QByteArray content = file.readAll();
+            if (const int delay = options.serviceStartDelays.value(name); delay > 0)
+                content = delayedStart(content, delay);
+            writeFile(serviceDir + u'/' + name + u".service"_s, content);
         }
     }
     const QString config = m_dir.filePath(type + u"-bus.conf"_s);
@@ -266,6 +283,10 @@ void WaylandDesktop::launch(const Options &options)
         m_failure = u"no temporary folder"_s;
         return;
     }
+    if (qEnvironmentVariableIsSet("ZIMBREL_KEEP_DESKTOP")) {
+        m_dir.setAutoRemove(false);
+        qInfo("the desktop's folder and logs stay in %s", qPrintable(m_dir.path()));
+    }
     const QString program = m_shell == Shell::Gnome ? u"gnome-shell"_s : u"kwin_wayland"_s;
     if (QStandardPaths::findExecutable(program).isEmpty()) {
         m_failure = program + u" is not installed"_s;
@@ -298,7 +319,7 @@ void WaylandDesktop::launch(const Options &options)
     }
     m_environment.insert(options.environment);
 
-    if (!startBus(u"system"_s, &m_systemBus) || !startBus(u"session"_s, &m_sessionBus)) {
+    if (!startBus(u"system"_s, &m_systemBus, options) || !startBus(u"session"_s, &m_sessionBus, options)) {
         m_failure = u"dbus-daemon did not start"_s;
         return;
     }
