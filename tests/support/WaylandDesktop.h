@@ -118,8 +118,10 @@ private:
                     const QString &logName);
 
     Shell m_shell;
-    QTemporaryDir m_dir;
+    std::unique_ptr<QTemporaryDir> m_dir = std::make_unique<QTemporaryDir>();
     QString m_failure;
+    // GNOME Shell took its bus name but never finished starting.
+    bool m_hung = false;
     QProcessEnvironment m_environment;
     QByteArray m_waylandDisplay;
     QByteArray m_display;
