@@ -180,8 +180,9 @@ WaylandDesktop::WaylandDesktop(Shell shell, const Options &options) : m_shell(sh
         // and the shell then waits for it for good. Such a session is of no
         // use; a new one, once, with the reason in the test's output.
         const QStringList log = compositorLog().trimmed().split(u'\n');
-        qWarning("gnome-shell hung while starting; starting a new session. The end of its log:\n%s",
-                 qPrintable(log.mid(std::max<qsizetype>(0, log.size() - 3)).join(u'\n')));
+        qWarning("gnome-shell hung while starting (its folder stays: %s); starting a new session. The end of "
+                 "its log:\n%s",
+                 qPrintable(m_dir->path()), qPrintable(log.mid(std::max<qsizetype>(0, log.size() - 3)).join(u'\n')));
         stop();
         m_dir = std::make_unique<QTemporaryDir>();
         m_failure.clear();
@@ -429,6 +430,7 @@ bool WaylandDesktop::startGnome(const Options &options)
         40000);
     if (!started || m_compositor->state() != QProcess::Running) {
         m_failure = u"gnome-shell did not finish starting (see its log in %1)"_s.arg(m_dir->path());
+        m_dir->setAutoRemove(false);
         m_hung = !started;
         return false;
     }
