@@ -30,6 +30,10 @@ const QString interface = u"org.freedesktop.portal.Screenshot"_s;
 // Long enough for a busy compositor, short enough that a portal that never
 // answers only costs this screenshot.
 constexpr auto callTimeout = 5s;
+// A portal the bus starts on first use (the first screenshot after login)
+// starts its desktop backends before it answers: seconds on a busy machine.
+// The bus gives up on a start after 25 s by default and says so.
+constexpr auto startTimeout = 30s;
 // The permission store answers from memory; asked every few seconds, it
 // must never hold up the program for long.
 constexpr auto lookupTimeout = 500ms;
@@ -100,6 +104,19 @@ QCoro::Task<PortalScreenshot::Result> PortalScreenshot::take(std::chrono::millis
     QDBusConnection bus = SessionBus::connection();
     if (!bus.isConnected())
         co_return Result{{}, u"no session bus"_s};
+
+    // Started (or found running) before the request, so the request's short
+    // timeout covers only the portal's answer, not its start-up. One the bus
+    // cannot start may still run, started some other way: the request tells.
+    QDBusMessage start = QDBusMessage::createMethodCall(u"org.freedesktop.DBus"_s, u"/org/freedesktop/DBus"_s,
+                                                        u"org.freedesktop.DBus"_s, u"StartServiceByName"_s);
+    start.setArguments({service, 0u});
+    auto startWatcher = std::make_unique<QDBusPendingCallWatcher>(
+        bus.asyncCall(start, int(std::chrono::milliseconds(startTimeout).count())));
+    if (!startWatcher->isFinished())
+        co_await qCoro(startWatcher.get(), &QDBusPendingCallWatcher::finished);
+    if (startWatcher->isError() && startWatcher->error().type() != QDBusError::ServiceUnknown)
+        co_return Result{{}, startWatcher->error().message()};
 
     // The portal answers on a request object whose path it derives from our
     // bus name and a token of ours; listen there before asking, so the

@@ -28,8 +28,9 @@ public:
     static bool available();
     static Stored storedPermission();
     // One screenshot, waiting at most `responseTimeout` for the portal's
-    // answer (the desktop may first ask the member). Ends early when the
-    // portal leaves the bus.
+    // answer (the desktop may first ask the member). A portal not running
+    // yet is started first and waited for. Ends early when the portal
+    // leaves the bus.
     static QCoro::Task<Result> take(std::chrono::milliseconds responseTimeout = std::chrono::seconds(15));
 
 Q_SIGNALS:

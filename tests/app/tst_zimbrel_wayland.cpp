@@ -90,7 +90,13 @@ private Q_SLOTS:
         launched.insert(u"XDG_ACTIVATION_TOKEN"_s, token);
         QProcess *second = desktop.start(program, {}, launched);
         QVERIFY(second->waitForFinished(20000));
-        QVERIFY2(second->exitCode() == 0, second->readAllStandardError().constData());
+        QVERIFY2(second->exitStatus() == QProcess::NormalExit && second->exitCode() == 0,
+                 qPrintable(u"exit %1 (%2): %3 %4; the first program %5: %6"_s.arg(second->exitCode())
+                                .arg(second->exitStatus())
+                                .arg(QString::fromLocal8Bit(second->readAllStandardOutput()),
+                                     QString::fromLocal8Bit(second->readAllStandardError()),
+                                     first->state() == QProcess::Running ? u"runs"_s : u"ended"_s,
+                                     QString::fromLocal8Bit(first->readAllStandardError()))));
         QVERIFY(TestEnv::waitFor(
             [&] {
                 windows = windowsOf(desktop, first->processId());

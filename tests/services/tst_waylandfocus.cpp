@@ -244,7 +244,14 @@ private Q_SLOTS:
         weston.setProcessEnvironment(env);
         weston.start(u"weston"_s, {u"--backend=headless-backend.so"_s, u"--socket=wl-idle"_s});
         const QString socket = runtime.path() + u"/wl-idle"_s;
-        if (!weston.waitForStarted() || !TestEnv::waitFor([&] { return QFile::exists(socket); }, 10000))
+        // The socket file is there once bound, a moment before weston
+        // listens on it: ready when it takes a connection.
+        const auto listening = [&] {
+            QLocalSocket probe;
+            probe.connectToServer(socket);
+            return probe.waitForConnected(1000);
+        };
+        if (!weston.waitForStarted() || !TestEnv::waitFor(listening, 10000))
             QSKIP("weston does not start here");
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"idle: the compositor offers no idle"_s));

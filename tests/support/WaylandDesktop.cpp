@@ -77,6 +77,19 @@ QString busConfig(const QString &type, const QString &socketDir, const QString &
 )"_s.arg(type, socketDir, services);
 }
 
+// A D-Bus service file whose program starts `delayMs` later: its Exec
+// wrapped in a shell that sleeps first, then becomes the program.
+QByteArray delayedStart(const QByteArray &serviceFile, int delayMs)
+{
+    QList<QByteArray> lines = serviceFile.split('\n');
+    for (QByteArray &line : lines) {
+        if (line.startsWith("Exec="))
+            line = "Exec=/bin/sh -c 'sleep " + QByteArray::number(delayMs / 1000.0, 'f', 3) + "; exec " +
+                   line.mid(5).trimmed() + "'";
+    }
+    return lines.join('\n');
+}
+
 bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
@@ -161,6 +174,26 @@ WaylandDesktop::WaylandDesktop(Shell shell) : WaylandDesktop(shell, Options{}) {
 WaylandDesktop::WaylandDesktop(Shell shell, const Options &options) : m_shell(shell)
 {
     launch(options);
+    if (m_hung) {
+        // Now and then, on a busy machine, the Xwayland that GNOME Shell
+        // starts cannot connect back ("could not connect to wayland server")
+        // and the shell then waits for it for good. Such a session is of no
+        // use; a new one, once, with the reason in the test's output.
+        const QStringList log = compositorLog().trimmed().split(u'\n');
+        qWarning("gnome-shell hung while starting (its folder stays: %s); starting a new session. The end of "
+                 "its log:\n%s",
+                 qPrintable(m_dir->path()), qPrintable(log.mid(std::max<qsizetype>(0, log.size() - 3)).join(u'\n')));
+        stop();
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_failure.clear();
+        m_hung = false;
+        m_environment = {};
+        m_waylandDisplay.clear();
+        m_display.clear();
+        m_sessionBus.clear();
+        m_systemBus.clear();
+        launch(options);
+    }
     if (!m_failure.isEmpty())
         stop();
 }
@@ -173,7 +206,7 @@ WaylandDesktop::~WaylandDesktop()
 
 QString WaylandDesktop::home() const
 {
-    return m_dir.path() + u"/home"_s;
+    return m_dir->path() + u"/home"_s;
 }
 
 QProcess *WaylandDesktop::spawn(const QString &program, const QStringList &args, const QProcessEnvironment &env,
@@ -182,8 +215,8 @@ QProcess *WaylandDesktop::spawn(const QString &program, const QStringList &args,
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(env);
     if (!logName.isEmpty()) {
-        process->setStandardOutputFile(m_dir.filePath(logName));
-        process->setStandardErrorFile(m_dir.filePath(logName));
+        process->setStandardOutputFile(m_dir->filePath(logName));
+        process->setStandardErrorFile(m_dir->filePath(logName));
     }
     process->start(program, args);
     if (!process->waitForStarted(10000))
@@ -192,26 +225,30 @@ QProcess *WaylandDesktop::spawn(const QString &program, const QStringList &args,
     return m_processes.back().get();
 }
 
-bool WaylandDesktop::startBus(const QString &type, QByteArray *address)
+bool WaylandDesktop::startBus(const QString &type, QByteArray *address, const Options &options)
 {
-    const QString socketDir = m_dir.filePath(u"bus-"_s + type);
+    const QString socketDir = m_dir->filePath(u"bus-"_s + type);
     QDir().mkpath(socketDir);
     QString serviceDir;
     if (type == "session"_L1) {
-        serviceDir = m_dir.filePath(u"services"_s);
+        serviceDir = m_dir->filePath(u"services"_s);
         QDir().mkpath(serviceDir);
         for (const QString &name : sessionServices) {
-            const QString file = u"/usr/share/dbus-1/services/"_s + name + u".service"_s;
-            if (QFile::exists(file))
-                QFile::copy(file, serviceDir + u'/' + name + u".service"_s);
+            QFile file(u"/usr/share/dbus-1/services/"_s + name + u".service"_s);
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            QByteArray content = file.readAll();
+            if (const int delay = options.serviceStartDelays.value(name); delay > 0)
+                content = delayedStart(content, delay);
+            writeFile(serviceDir + u'/' + name + u".service"_s, content);
         }
     }
-    const QString config = m_dir.filePath(type + u"-bus.conf"_s);
+    const QString config = m_dir->filePath(type + u"-bus.conf"_s);
     if (!writeFile(config, busConfig(type, socketDir, serviceDir).toUtf8()))
         return false;
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(m_environment);
-    process->setStandardErrorFile(m_dir.filePath(type + u"-bus.log"_s));
+    process->setStandardErrorFile(m_dir->filePath(type + u"-bus.log"_s));
     process->start(u"dbus-daemon"_s, {u"--nofork"_s, u"--config-file="_s + config, u"--print-address=1"_s});
     if (!process->waitForStarted(5000) || !process->waitForReadyRead(10000))
         return false;
@@ -262,9 +299,13 @@ bool WaylandDesktop::findXwayland(qint64 compositor, int timeoutMs)
 
 void WaylandDesktop::launch(const Options &options)
 {
-    if (!m_dir.isValid()) {
+    if (!m_dir->isValid()) {
         m_failure = u"no temporary folder"_s;
         return;
+    }
+    if (qEnvironmentVariableIsSet("ZIMBREL_KEEP_DESKTOP")) {
+        m_dir->setAutoRemove(false);
+        qInfo("the desktop's folder and logs stay in %s", qPrintable(m_dir->path()));
     }
     const QString program = m_shell == Shell::Gnome ? u"gnome-shell"_s : u"kwin_wayland"_s;
     if (QStandardPaths::findExecutable(program).isEmpty()) {
@@ -276,7 +317,7 @@ void WaylandDesktop::launch(const Options &options)
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS",
                              "DBUS_SYSTEM_BUS_ADDRESS", "SESSION_MANAGER", "DESKTOP_STARTUP_ID", "XDG_ACTIVATION_TOKEN"})
         m_environment.remove(QString::fromLatin1(name));
-    const QString root = m_dir.path();
+    const QString root = m_dir->path();
     const QStringList folders = {u"HOME"_s,          u"XDG_CONFIG_HOME"_s, u"XDG_DATA_HOME"_s,
                                  u"XDG_STATE_HOME"_s, u"XDG_CACHE_HOME"_s,  u"XDG_RUNTIME_DIR"_s};
     const QStringList names = {u"home"_s, u"config"_s, u"data"_s, u"state"_s, u"cache"_s, u"runtime"_s};
@@ -298,7 +339,7 @@ void WaylandDesktop::launch(const Options &options)
     }
     m_environment.insert(options.environment);
 
-    if (!startBus(u"system"_s, &m_systemBus) || !startBus(u"session"_s, &m_sessionBus)) {
+    if (!startBus(u"system"_s, &m_systemBus, options) || !startBus(u"session"_s, &m_sessionBus, options)) {
         m_failure = u"dbus-daemon did not start"_s;
         return;
     }
@@ -372,12 +413,27 @@ bool WaylandDesktop::startGnome(const Options &options)
         return false;
     }
     if (!waitForSocket(30000) || !waitForName(u"org.gnome.Shell"_s, 30000)) {
-        m_failure = u"gnome-shell did not come up (see its log in %1)"_s.arg(m_dir.path());
-        m_dir.setAutoRemove(false);
+        m_failure = u"gnome-shell did not come up (see its log in %1)"_s.arg(m_dir->path());
+        m_dir->setAutoRemove(false);
         return false;
     }
     if (!findXwayland(m_compositor->processId(), 15000))
         m_display.clear();
+    // The shell takes its bus name early; it has finished starting (its X
+    // display up, the session as a member finds it after logging in) when it
+    // logs so. Under load that took up to 15 s here.
+    const bool started = TestEnv::waitFor(
+        [&] {
+            return m_compositor->state() != QProcess::Running ||
+                   compositorLog().contains(u"GNOME Shell started at"_s);
+        },
+        40000);
+    if (!started || m_compositor->state() != QProcess::Running) {
+        m_failure = u"gnome-shell did not finish starting (see its log in %1)"_s.arg(m_dir->path());
+        m_dir->setAutoRemove(false);
+        m_hung = !started;
+        return false;
+    }
     return true;
 }
 
@@ -386,7 +442,7 @@ bool WaylandDesktop::startKWin(const Options &options)
     // The packaged binary carries a file capability that some sandboxes
     // refuse to execute; a plain copy (still named kwin_wayland, which KWin
     // checks) runs everywhere.
-    const QString bin = m_dir.filePath(u"bin"_s);
+    const QString bin = m_dir->filePath(u"bin"_s);
     QDir().mkpath(bin);
     const QString kwin = bin + u"/kwin_wayland"_s;
     if (!QFile::copy(QStandardPaths::findExecutable(u"kwin_wayland"_s), kwin) ||
@@ -416,8 +472,8 @@ bool WaylandDesktop::startKWin(const Options &options)
         return false;
     }
     if (!waitForSocket(30000) || !waitForName(u"org.kde.KWin"_s, 30000)) {
-        m_failure = u"kwin_wayland did not come up (see its log in %1)"_s.arg(m_dir.path());
-        m_dir.setAutoRemove(false);
+        m_failure = u"kwin_wayland did not come up (see its log in %1)"_s.arg(m_dir->path());
+        m_dir->setAutoRemove(false);
         return false;
     }
     if (!findXwayland(m_compositor->processId(), 15000))
@@ -537,7 +593,7 @@ bool WaylandDesktop::deletePermissionTable(const QString &table, const QString &
 
 QString WaylandDesktop::compositorLog() const
 {
-    QFile log(m_dir.filePath(m_shell == Shell::Gnome ? u"gnome-shell.log"_s : u"kwin.log"_s));
+    QFile log(m_dir->filePath(m_shell == Shell::Gnome ? u"gnome-shell.log"_s : u"kwin.log"_s));
     return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
 }
 
@@ -548,7 +604,7 @@ std::optional<QStringList> WaylandDesktop::runKWinScript(const QString &source, 
     // KWin prints a script's print() to its log as "js: ...".
     const QString name = u"zimbrel-test-%1-%2"_s.arg(::getpid()).arg(++m_scripts);
     const QString tag = name + u":"_s;
-    const QString file = m_dir.filePath(name + u".js"_s);
+    const QString file = m_dir->filePath(name + u".js"_s);
     const QString script = u"function report() { print(\"%1\" + Array.prototype.slice.call(arguments).join(\"\\t\")); }\n"
                            "try {\n%2\n} finally { print(\"%1done\"); }\n"_s.arg(tag, source);
     if (!writeFile(file, script.toUtf8()))

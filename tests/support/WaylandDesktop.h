@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QList>
+#include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSize>
@@ -18,7 +19,8 @@
 // portals, the permission store and dconf are activatable, nothing else) and
 // its own system bus, and HOME and the XDG folders in a temporary folder.
 // Every process it starts is a child of the test, stopped by its PID when
-// this goes.
+// this goes. With ZIMBREL_KEEP_DESKTOP set, its folder stays, with the logs
+// of the compositor and of both buses (the services they start log there).
 //
 //     WaylandDesktop desktop(WaylandDesktop::Shell::Gnome);
 //     if (!desktop.isRunning())
@@ -38,6 +40,9 @@ public:
         QString extensionsFolder;
         // Extra variables for the compositor and for everything in the session.
         QProcessEnvironment environment;
+        // Session services (by bus name) that the bus starts only after this
+        // many milliseconds, like on a machine busy logging in.
+        QMap<QString, int> serviceStartDelays;
     };
 
     explicit WaylandDesktop(Shell shell);
@@ -103,7 +108,7 @@ public:
 
 private:
     void launch(const Options &options);
-    bool startBus(const QString &type, QByteArray *address);
+    bool startBus(const QString &type, QByteArray *address, const Options &options);
     bool waitForName(const QString &name, int timeoutMs);
     bool startGnome(const Options &options);
     bool startKWin(const Options &options);
@@ -113,8 +118,10 @@ private:
                     const QString &logName);
 
     Shell m_shell;
-    QTemporaryDir m_dir;
+    std::unique_ptr<QTemporaryDir> m_dir = std::make_unique<QTemporaryDir>();
     QString m_failure;
+    // GNOME Shell took its bus name but never finished starting.
+    bool m_hung = false;
     QProcessEnvironment m_environment;
     QByteArray m_waylandDisplay;
     QByteArray m_display;
