@@ -101,6 +101,14 @@ std::optional<QString> WorkspaceAdmin::badName(const QString &name, const QStrin
     return std::nullopt;
 }
 
+// Why `actor` may not give something this name, or nullopt.
+std::optional<QString> WorkspaceAdmin::mayName(const Actor &actor, const QString &name, const QString &what)
+{
+    if (!mayAdminister(actor.role))
+        return notAllowed;
+    return badName(name, what);
+}
+
 // Runs `change` in one transaction with its audit rows; it sets the
 // outcome's error (and changes nothing) or the id of what it made.
 WorkspaceAdmin::Outcome WorkspaceAdmin::inWrite(const std::function<void(Outcome &)> &change)
@@ -253,10 +261,8 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::setPassword(const Actor &actor, qint64 m
 WorkspaceAdmin::Outcome WorkspaceAdmin::addProject(const Actor &actor, const QString &text)
 {
     const QString name = text.trimmed();
-    if (!mayAdminister(actor.role))
-        return refused(notAllowed);
-    if (auto bad = badName(name, QStringLiteral("project")))
-        return refused(*bad);
+    if (auto no = mayName(actor, name, QStringLiteral("project")))
+        return refused(*no);
     return inWrite([&](Outcome &out) {
         for (const Store::Project &p : m_store.allProjects()) {
             if (!p.archived && p.name.compare(name, Qt::CaseInsensitive) == 0) {
@@ -272,10 +278,8 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::addProject(const Actor &actor, const QSt
 WorkspaceAdmin::Outcome WorkspaceAdmin::renameProject(const Actor &actor, qint64 projectId, const QString &text)
 {
     const QString name = text.trimmed();
-    if (!mayAdminister(actor.role))
-        return refused(notAllowed);
-    if (auto bad = badName(name, QStringLiteral("project")))
-        return refused(*bad);
+    if (auto no = mayName(actor, name, QStringLiteral("project")))
+        return refused(*no);
     return inWrite([&](Outcome &out) {
         const auto p = m_store.project(projectId);
         if (!p) {
@@ -309,10 +313,8 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::setProjectArchived(const Actor &actor, q
 WorkspaceAdmin::Outcome WorkspaceAdmin::addTask(const Actor &actor, qint64 projectId, const QString &text)
 {
     const QString name = text.trimmed();
-    if (!mayAdminister(actor.role))
-        return refused(notAllowed);
-    if (auto bad = badName(name, QStringLiteral("task")))
-        return refused(*bad);
+    if (auto no = mayName(actor, name, QStringLiteral("task")))
+        return refused(*no);
     return inWrite([&](Outcome &out) {
         const auto p = m_store.project(projectId);
         if (!p) {
@@ -328,10 +330,8 @@ WorkspaceAdmin::Outcome WorkspaceAdmin::addTask(const Actor &actor, qint64 proje
 WorkspaceAdmin::Outcome WorkspaceAdmin::renameTask(const Actor &actor, qint64 taskId, const QString &text)
 {
     const QString name = text.trimmed();
-    if (!mayAdminister(actor.role))
-        return refused(notAllowed);
-    if (auto bad = badName(name, QStringLiteral("task")))
-        return refused(*bad);
+    if (auto no = mayName(actor, name, QStringLiteral("task")))
+        return refused(*no);
     return inWrite([&](Outcome &out) {
         const auto t = m_store.task(taskId);
         if (!t) {

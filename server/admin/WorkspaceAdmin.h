@@ -83,6 +83,7 @@ private:
     std::optional<QString> refusal(const Actor &actor, const std::optional<Store::Member> &target);
     std::optional<QString> leavesNoAdmin(const Store::Member &target, bool disabled, const QString &role);
     std::optional<QString> badName(const QString &name, const QString &what);
+    std::optional<QString> mayName(const Actor &actor, const QString &name, const QString &what);
     void record(const Actor &actor, const QString &action, const QString &target, const QString &detail = {});
     // The setting's new text, or the sentence saying why the text is wrong.
     static std::optional<QString> intervalValue(const QString &text);

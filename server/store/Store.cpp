@@ -638,38 +638,45 @@ bool Store::plausible(qint64 memberId, qint64 at)
 
 // ---- reports ----
 
-int Store::addActivity(qint64 memberId, const QList<ActivitySample> &samples)
+namespace {
+// One row per item; an item whose client id is already stored is skipped.
+// Returns how many rows were new.
+template <typename T, typename Values>
+int insertNew(Database &db, const QString &sql, const QList<T> &items, Values values)
 {
     int added = 0;
-    m_db.write([&] {
-        for (const ActivitySample &s : samples) {
-            QSqlQuery q = m_db.run(
-                QStringLiteral("INSERT INTO activity_logs (member_id, client_id, device_id, time_entry_id, mouse_clicks,"
-                               " keystrokes, activity_percentage, tracked_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"
-                               " ON CONFLICT (member_id, client_id) DO NOTHING"),
-                {memberId, s.clientId, nullable(ownDevice(memberId, s.deviceId)), nullable(ownEntry(memberId, s.entryId)),
-                 s.mouseClicks, s.keystrokes, s.percentage, s.trackedAt});
-            added += q.numRowsAffected() > 0 ? 1 : 0;
-        }
+    db.write([&] {
+        for (const T &item : items)
+            added += db.run(sql, values(item)).numRowsAffected() > 0 ? 1 : 0;
     });
     return added;
+}
+} // namespace
+
+int Store::addActivity(qint64 memberId, const QList<ActivitySample> &samples)
+{
+    return insertNew(m_db,
+                     QStringLiteral("INSERT INTO activity_logs (member_id, client_id, device_id, time_entry_id,"
+                                    " mouse_clicks, keystrokes, activity_percentage, tracked_at)"
+                                    " VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (member_id, client_id) DO NOTHING"),
+                     samples, [&](const ActivitySample &s) {
+                         return QVariantList{memberId, s.clientId, nullable(ownDevice(memberId, s.deviceId)),
+                                             nullable(ownEntry(memberId, s.entryId)), s.mouseClicks, s.keystrokes,
+                                             s.percentage, s.trackedAt};
+                     });
 }
 
 int Store::addUsage(qint64 memberId, const QList<UsageRecord> &records)
 {
-    int added = 0;
-    m_db.write([&] {
-        for (const UsageRecord &u : records) {
-            QSqlQuery q = m_db.run(
-                QStringLiteral("INSERT INTO usage_logs (member_id, client_id, device_id, app_name, url, domain,"
-                               " started_at, ended_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"
-                               " ON CONFLICT (member_id, client_id) DO NOTHING"),
-                {memberId, u.clientId, nullable(ownDevice(memberId, u.deviceId)), u.appName, nullableText(u.url),
-                 nullableText(u.domain), u.startedAt, u.endedAt});
-            added += q.numRowsAffected() > 0 ? 1 : 0;
-        }
-    });
-    return added;
+    return insertNew(m_db,
+                     QStringLiteral("INSERT INTO usage_logs (member_id, client_id, device_id, app_name, url, domain,"
+                                    " started_at, ended_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"
+                                    " ON CONFLICT (member_id, client_id) DO NOTHING"),
+                     records, [&](const UsageRecord &u) {
+                         return QVariantList{memberId, u.clientId, nullable(ownDevice(memberId, u.deviceId)),
+                                             u.appName, nullableText(u.url), nullableText(u.domain), u.startedAt,
+                                             u.endedAt};
+                     });
 }
 
 QList<Store::ActivitySample> Store::activity(qint64 memberId, qint64 from, qint64 to)
