@@ -10,43 +10,49 @@ Item {
 
     readonly property bool wide: width >= 600
 
-    App.Rail {
+    // Only the layout in use is built: the other rail (and the top bar) are
+    // made when the window crosses the width, not with the first frame.
+    Loader {
         id: sideRail
         objectName: "sideRail"
-        visible: root.wide
-        horizontal: false
+        active: root.wide
+        visible: active
         width: 80
         anchors.top: parent.top
         anchors.bottom: parent.bottom
         anchors.left: parent.left
+        sourceComponent: App.Rail { horizontal: false }
     }
 
-    Item {
+    Loader {
         id: topBar
         objectName: "topBar"
-        visible: !root.wide
+        active: !root.wide
+        visible: active
         height: 30
         anchors.top: parent.top
         anchors.left: parent.left
         anchors.right: parent.right
-
-        Ui.ZimbrelLockup {
-            anchors.centerIn: parent
-            size: 18
-            tone: Ui.ZimbrelTone.OnDark
-            live: App.Model.isRunning && sideRail.onScreen
+        sourceComponent: Item {
+            Ui.ZimbrelLockup {
+                anchors.centerIn: parent
+                size: 18
+                tone: Ui.ZimbrelTone.OnDark
+                live: App.Model.isRunning && bottomRail.item !== null && bottomRail.item.onScreen
+            }
         }
     }
 
-    App.Rail {
+    Loader {
         id: bottomRail
         objectName: "bottomRail"
-        visible: !root.wide
-        horizontal: true
+        active: !root.wide
+        visible: active
         height: 64
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom
+        sourceComponent: App.Rail { horizontal: true }
     }
 
     // The selected screen on its card.

@@ -36,8 +36,10 @@ Item {
     HoverHandler { id: hover }
 
     function open() {
-        if (active && root.items && root.items.count > 0)
+        if (active && root.items && root.items.count > 0) {
+            choices.active = true
             menu.popup(body.x, body.y + body.height)
+        }
     }
 
     Item {
@@ -143,7 +145,10 @@ Item {
             border.color: Ui.Palette.line
         }
 
+        // The entries are made when the menu first opens, not with the window.
         Instantiator {
+            id: choices
+            active: false
             model: root.items
             delegate: MenuItem {
                 id: item
