@@ -113,9 +113,12 @@ void ActivityRecorder::pulseTick()
     const qint64 total = m_monitor.totalInputs();
     const qint64 delta = total - m_pulseMark;
     m_pulseMark = total;
-    QList<double> pulse = m_pulse;
-    if (!pulse.isEmpty())
-        pulse.removeFirst();
+    // One allocation of the final size: dropping the first value and then
+    // appending would copy the list and grow it again.
+    QList<double> pulse;
+    pulse.reserve(std::max<qsizetype>(m_pulse.size(), 1));
+    if (!m_pulse.isEmpty())
+        pulse.append(m_pulse.constBegin() + 1, m_pulse.constEnd());
     pulse.append(std::min(double(std::max<qint64>(delta, 0)) / pulseFullInputs, 1.0));
     setPulse(std::move(pulse));
 }

@@ -6,6 +6,9 @@
 
 #include <X11/Xlib.h>
 
+#include <cstdlib>
+#include <cstring>
+
 namespace {
 
 // Errors land here while an ErrorTrap is alive. Only the main thread talks to
@@ -45,10 +48,13 @@ int ioError(Display *display)
 
 } // namespace
 
+// Read straight from the environment, without copies: asked several times
+// a second.
 bool XConnection::x11Session()
 {
-    return qEnvironmentVariable("XDG_SESSION_TYPE") != QLatin1StringView("wayland")
-           && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    const char *type = std::getenv("XDG_SESSION_TYPE");
+    const char *wayland = std::getenv("WAYLAND_DISPLAY");
+    return (!type || std::strcmp(type, "wayland") != 0) && (!wayland || !*wayland);
 }
 
 std::unique_ptr<XConnection> XConnection::openSession()
@@ -59,7 +65,8 @@ std::unique_ptr<XConnection> XConnection::openSession()
 XConnection *XConnection::session()
 {
     Kept &k = kept();
-    const QByteArray display = x11Session() ? qgetenv("DISPLAY") : QByteArray();
+    const char *variable = x11Session() ? std::getenv("DISPLAY") : nullptr;
+    const QByteArrayView display(variable ? variable : "");
     if (display.isEmpty()) {
         k.connection.reset();
         k.display.clear();
@@ -69,8 +76,8 @@ XConnection *XConnection::session()
         return k.connection.get();
     // First use, another display, or a lost server: try once now; a server
     // that is gone refuses at once, so this costs little until it is back.
-    k.connection = open(display);
-    k.display = display;
+    k.display = display.toByteArray();
+    k.connection = open(k.display);
     return k.connection.get();
 }
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <ctime>
 
 Instant Instant::now()
 {
@@ -25,5 +26,16 @@ QDateTime Instant::toDateTime() const
 
 QDate Instant::localDate() const
 {
+    // The C library's conversion, which Qt's local time also rests on, without
+    // building a QDateTime: today's date is asked for several times a second.
+    // Outside 1970-9999 Qt's own rules for dates beyond the C library apply.
+    const double whole = std::floor(unixSeconds());
+    if (whole >= 0 && whole < 253402300800.0) {
+        const std::time_t t = std::time_t(whole);
+        std::tm local{};
+        tzset(); // follows a changed TZ, as Qt does before each conversion
+        if (localtime_r(&t, &local))
+            return QDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    }
     return toDateTime().date();
 }

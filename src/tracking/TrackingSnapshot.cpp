@@ -7,6 +7,7 @@
 #include <QJsonParseError>
 
 #include <cmath>
+#include <iterator>
 
 using namespace Qt::StringLiterals;
 
@@ -50,7 +51,17 @@ double TrackingSnapshot::pendingSeconds() const
 
 QString TrackingSnapshot::dayKey(const QDate &date)
 {
-    return date.toString(u"yyyy-MM-dd"_s);
+    // Written out by hand for the years a calendar shows: today's key is
+    // looked up every second, and QDate::toString parses its format each time.
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    if (year < 1 || year > 9999)
+        return date.toString(u"yyyy-MM-dd"_s);
+    const char16_t key[] = {char16_t(u'0' + year / 1000), char16_t(u'0' + year / 100 % 10),
+                            char16_t(u'0' + year / 10 % 10), char16_t(u'0' + year % 10), u'-',
+                            char16_t(u'0' + month / 10), char16_t(u'0' + month % 10), u'-',
+                            char16_t(u'0' + day / 10), char16_t(u'0' + day % 10)};
+    return QString(reinterpret_cast<const QChar *>(key), std::size(key));
 }
 
 QString TrackingSnapshot::dayKey(Instant instant)

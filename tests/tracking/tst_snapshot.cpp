@@ -193,6 +193,18 @@ private Q_SLOTS:
         const Instant i = Instant::fromDateTime(QDateTime(QDate(2025, 3, 6), QTime(23, 30), Qt::UTC));
         QCOMPARE(TrackingSnapshot::dayKey(i), u"2025-03-07"_s);
         QCOMPARE(TrackingSnapshot::dayKey(QDate(987, 1, 2)), u"0987-01-02"_s);
+        QCOMPARE(TrackingSnapshot::dayKey(QDate(-44, 3, 15)), QDate(-44, 3, 15).toString(u"yyyy-MM-dd"_s));
+        QCOMPARE(TrackingSnapshot::dayKey(QDate()), QString());
+
+        // Around both daylight-saving changes, New Year and 1970, quarter
+        // hour by quarter hour: the same day as Qt's local time gives.
+        for (const QDate day : {QDate(2025, 3, 30), QDate(2025, 10, 26), QDate(2024, 12, 31), QDate(1969, 12, 31)}) {
+            const Instant start = Instant::fromDateTime(QDateTime(day, QTime(0, 0), Qt::UTC));
+            for (int quarter = -8; quarter < 104; ++quarter) {
+                const Instant at = start.addSeconds(quarter * 900.0 + 0.5);
+                QCOMPARE(TrackingSnapshot::dayKey(at), at.toDateTime().date().toString(u"yyyy-MM-dd"_s));
+            }
+        }
     }
 
     void instantsMatchTheReferenceDate()
@@ -211,6 +223,7 @@ private Q_SLOTS:
         QTest::newRow("just under a day") << 86399.999 << u"23:59:59"_s;
         QTest::newRow("not wrapped at 24") << 90000.0 << u"25:00:00"_s;
         QTest::newRow("three-digit hours") << 360000.0 << u"100:00:00"_s;
+        QTest::newRow("absurd, clamped") << 1.0e300 << u"2500000000000:00:00"_s;
         QTest::newRow("negative") << -5.0 << u"00:00:00"_s;
         QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << u"00:00:00"_s;
     }
