@@ -342,8 +342,11 @@ void TestServer::respond(const QString &path, int status, const QJsonObject &bod
 
 void TestServer::keepAlive(int seconds)
 {
-    if (d->server)
-        d->server->set_keep_alive_timeout(seconds);
+    if (!d->server)
+        return;
+    d->server->set_keep_alive_timeout(seconds);
+    // cpp-httplib closes a connection after five requests unless told.
+    d->server->set_keep_alive_max_count(1000000);
 }
 
 void TestServer::delay(const QString &path, int ms)

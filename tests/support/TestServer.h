@@ -101,8 +101,9 @@ public:
     void drop(const QString &path);
     void htmlError(const QString &path, int status = 502);
     // How long a connection may stay idle between requests before the
-    // server closes it: 1 s unless told (the workspace server keeps them
-    // two minutes). Call before the first request.
+    // server closes it: 1 s and at most five requests a connection unless
+    // told; told, any number of requests (as the workspace server, which
+    // keeps them two minutes). Call before the first request.
     void keepAlive(int seconds);
     static QByteArray htmlPage(int status);
 
