@@ -20,7 +20,7 @@ namespace {
 
 // The segment's size: small enough that the server's page faults on it cost
 // little, large enough that the picture takes few round trips.
-constexpr qsizetype bandBytes = 512 * 1024;
+constexpr qsizetype bandBytes = 1024 * 1024;
 
 struct FreeDeleter {
     void operator()(void *p) const { std::free(p); }
