@@ -9,6 +9,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <sys/mman.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <xcb/shm.h>
 
@@ -38,6 +39,13 @@ bool supported(XConnection &connection)
     askedSerial = connection.serial();
     answer = false;
 
+    // Descriptors pass only over a local socket; sending one over TCP
+    // would break the connection.
+    sockaddr_storage address{};
+    socklen_t addressLength = sizeof address;
+    if (getsockname(connection.fd(), reinterpret_cast<sockaddr *>(&address), &addressLength) != 0
+        || address.ss_family != AF_UNIX)
+        return false;
     Display *dpy = connection.display();
     xcb_connection_t *c = XGetXCBConnection(dpy);
     const xcb_query_extension_reply_t *extension = xcb_get_extension_data(c, &xcb_shm_id);
