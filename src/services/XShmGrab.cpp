@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <xcb/shm.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
