@@ -13,6 +13,8 @@
 #include "TrackingLog.h"
 #include "TrackingStore.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QPointer>
 
 #include <algorithm>
@@ -247,7 +249,10 @@ QCoro::Task<void> ActivityRecorder::takeScreenshot(QString token, std::optional<
     const std::optional<TrackingSnapshot> stored = LocalTimer::readStore();
     if (liveToken() != token || m_timer.snapshot().sessionID != session || !stored || stored->isPrivate)
         co_return;
-    m_lastShotJpeg = shot->jpeg;
+    // Kept only when the view can show it; its header tells, without decoding.
+    QBuffer buffer;
+    buffer.setData(shot->jpeg);
+    m_lastShotJpeg = QImageReader(&buffer, "JPG").size().isValid() ? shot->jpeg : QByteArray();
     m_lastShotAt = now;
     Q_EMIT lastShotChanged();
     try {
