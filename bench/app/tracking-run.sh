@@ -10,6 +10,8 @@
 #   bash bench/app/tracking-run.sh [SECONDS]
 # ZIMBREL=PATH measures that program instead of this build's (another
 # build's, for a before-and-after run on the same busy machine).
+# The test server keeps idle connections open for two minutes, as the
+# workspace server does (KEEP_ALIVE=SECONDS to change it).
 # Wake-ups are the context switches (voluntary and not) of all the process's
 # threads, from /proc/PID/task/*/status; "quiet seconds" gives them and the
 # CPU share over the seconds with no capture or upload, the per-tick floor.
@@ -23,10 +25,10 @@ cmake --build $B -j2 --target zimbrel zimbrel-test-server bench_floor >/dev/null
 
 exec bash scripts/test-env.sh bash -c '
 set -u
-B='"$B"'; seconds='"$seconds"'; program='"${ZIMBREL:-$B/src/app/zimbrel}"'
+B='"$B"'; seconds='"$seconds"'; program='"${ZIMBREL:-$B/src/app/zimbrel}"'; keep='"${KEEP_ALIVE:-120}"'
 work=$(mktemp -d)
 trap "kill \$(jobs -p) 2>/dev/null; rm -rf $work" EXIT
-$B/tests/model/zimbrel-test-server --port-file $work/url \
+$B/tests/model/zimbrel-test-server --port-file $work/url --keep-alive $keep \
   --respond settings/get "{\"success\":true,\"screenshot_interval\":1}" >$work/server.log 2>&1 &
 for _ in $(seq 50); do [ -s $work/url ] && break; sleep 0.1; done
 xterm -geometry 80x24+100+100 &
@@ -88,4 +90,6 @@ printf "screenshots        %d uploaded\n" $(grep -c "^POST screenshots/upload" $
 printf "activity samples   %d\n" $(grep -c "^POST activity/logs" $work/server.log)
 printf "usage records      %d\n" $(grep -c "^POST usage/logs" $work/server.log)
 printf "heartbeats         %d\n" $(grep -c "^POST time/heartbeat" $work/server.log)
+printf "connections        %d opened (%s requests)\n" $(grep -c "^connection " $work/server.log) \
+  $(grep -c "^[A-Z]* " $work/server.log)
 '

@@ -1,12 +1,14 @@
 // Cost of one screenshot, stage by stage (grab, scale, encode, hash), on
 // private Xvfb screens of 1920 x 1080 and 3024 x 1964 showing a busy picture:
-// zimbrel's pipeline (ScreenGrabber's grab and smooth scale), the
-// shared-memory grab with a bilinear scale (XShmGrab), and the plain Qt one
+// zimbrel's pipeline (ScreenGrabber's grab and scale), and the plain Qt one
 // (QScreen::grabWindow, smooth scale) on the same picture, with the ratios.
+// Each stage gives the median of the wall-clock time, of the CPU time of this
+// process (all its threads) and of the X server's CPU time for it, and the
+// voluntary context switches (wake-ups) of this process.
 // Run without arguments; it starts the screens and a copy of itself on each.
+// BENCH_CAPTURE_SAVE=DIR writes each pipeline's last picture there.
 #include "ExtraDisplay.h"
 #include "ScreenGrabber.h"
-#include "XShmGrab.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -17,8 +19,14 @@
 #include <QRasterWindow>
 #include <QScreen>
 
+#include <QDir>
+#include <QFile>
+
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -43,22 +51,72 @@ protected:
     }
 };
 
-double medianMs(int runs, const std::function<void()> &stage)
+// The X server's process, for its share of the work.
+qint64 serverPid = 0;
+
+struct Cost {
+    double wall = 0;    // ms
+    double own = 0;     // ms of CPU, this process
+    double server = 0;  // ms of CPU, the X server
+    double switches = 0;
+    double cpu() const { return own + server; }
+};
+
+double processCpuMs()
 {
-    std::vector<double> times;
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+// Run time of all the server's threads, from the scheduler (nanoseconds).
+double serverCpuMs()
+{
+    if (serverPid <= 0)
+        return 0;
+    double total = 0;
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(serverPid);
+    for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks + u'/' + task + QStringLiteral("/schedstat"));
+        if (stat.open(QIODevice::ReadOnly))
+            total += stat.readAll().split(' ').value(0).toDouble() / 1e6;
+    }
+    return total;
+}
+
+long voluntarySwitches()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nvcsw;
+}
+
+// Medians of each figure over the runs.
+Cost median(int runs, const std::function<void()> &stage)
+{
+    std::vector<double> wall, own, server, switches;
     for (int i = 0; i < runs; ++i) {
+        const double own0 = processCpuMs(), server0 = serverCpuMs();
+        const long switches0 = voluntarySwitches();
         QElapsedTimer clock;
         clock.start();
         stage();
-        times.push_back(clock.nsecsElapsed() / 1e6);
+        wall.push_back(clock.nsecsElapsed() / 1e6);
+        own.push_back(processCpuMs() - own0);
+        server.push_back(serverCpuMs() - server0);
+        switches.push_back(double(voluntarySwitches() - switches0));
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    const auto mid = [](std::vector<double> &v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    return {mid(wall), mid(own), mid(server), mid(switches)};
 }
 
 int measureHere(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
+    serverPid = qEnvironmentVariableIntValue("BENCH_X_SERVER_PID");
     BusyWindow window;
     const QSize screen = QGuiApplication::primaryScreen()->size();
     window.setGeometry(QRect(QPoint(0, 0), screen));
@@ -73,8 +131,10 @@ int measureHere(int argc, char **argv)
     constexpr int runs = 15;
     const QSize size = ScreenGrabber::captureSize(QSizeF(screen));
     struct Stages {
-        double grab, scale, encode, hash;
-        double total() const { return grab + scale + encode + hash; }
+        Cost grab, scale, encode, hash;
+        double wall() const { return grab.wall + scale.wall + encode.wall + hash.wall; }
+        double cpu() const { return grab.cpu() + scale.cpu() + encode.cpu() + hash.cpu(); }
+        double switches() const { return grab.switches + scale.switches + encode.switches + hash.switches; }
     };
     const auto run = [&](const char *name, const std::function<QImage()> &grab,
                          const std::function<QImage(const QImage &)> &scale) {
@@ -82,25 +142,33 @@ int measureHere(int argc, char **argv)
         QByteArray jpeg;
         QString hash;
         Stages t{};
-        t.grab = medianMs(runs, [&] { grabbed = grab(); });
-        t.scale = medianMs(runs, [&] { scaled = scale(grabbed); });
-        t.encode = medianMs(runs, [&] { jpeg = ScreenGrabber::encodeJpeg(scaled); });
-        t.hash = medianMs(runs, [&] { hash = ScreenGrabber::averageHash(scaled); });
-        std::printf("  %-8s grab %7.2f ms  scale %7.2f ms  encode %7.2f ms  hash %6.3f ms  total %7.2f ms  jpeg %lld "
-                    "KB\n",
-                    name, t.grab, t.scale, t.encode, t.hash, t.total(), static_cast<long long>(jpeg.size() / 1024));
+        t.grab = median(runs, [&] { grabbed = grab(); });
+        t.scale = median(runs, [&] { scaled = scale(grabbed); });
+        t.encode = median(runs, [&] { jpeg = ScreenGrabber::encodeJpeg(scaled); });
+        t.hash = median(runs, [&] { hash = ScreenGrabber::averageHash(scaled); });
+        std::printf("  %-8s wall: grab %6.2f  scale %6.2f  encode %6.2f  hash %5.3f  total %6.2f ms   jpeg %lld KB\n",
+                    name, t.grab.wall, t.scale.wall, t.encode.wall, t.hash.wall, t.wall(),
+                    static_cast<long long>(jpeg.size() / 1024));
+        std::printf("  %-8s cpu:  grab %6.2f (X server %5.2f)  scale %6.2f  encode %6.2f  total %6.2f ms   "
+                    "wake-ups %.0f (grab %.0f)\n",
+                    "", t.grab.cpu(), t.grab.server, t.scale.cpu(), t.encode.cpu(), t.cpu(), t.switches(),
+                    t.grab.switches);
+        if (const QString dir = qEnvironmentVariable("BENCH_CAPTURE_SAVE"); !dir.isEmpty()) {
+            QFile file(dir + QStringLiteral("/%1-%2.jpg").arg(QString::fromLatin1(name).remove(u' ')).arg(screen.width()));
+            if (file.open(QIODevice::WriteOnly))
+                file.write(jpeg);
+        }
         return t;
     };
     std::printf("screen %dx%d -> %dx%d (median of %d)\n", screen.width(), screen.height(), size.width(),
                 size.height(), runs);
-    run("zimbrel", [] { return ScreenGrabber::grab(); },
-        [&](const QImage &g) { return ScreenGrabber::scaleToCapture(g, size); });
-    const Stages ours = run("shm", [&] { return XShmGrab::grab(QRect(QPoint(0, 0), screen)); },
-                            [&](const QImage &g) { return XShmGrab::scaled(g, size); });
+    const Stages ours = run("zimbrel", [] { return ScreenGrabber::grab(); },
+                            [&](const QImage &g) { return ScreenGrabber::scaleToCapture(g, size); });
     const Stages plain = run("plain Qt", [] { return QGuiApplication::primaryScreen()->grabWindow(0).toImage(); },
                              [&](const QImage &g) { return g.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation); });
-    std::printf("  shm/Qt   grab %7.2f x   scale %7.2f x   total %7.2f x\n", ours.grab / plain.grab,
-                ours.scale / plain.scale, ours.total() / plain.total());
+    std::printf("  zimbrel/Qt  cpu: grab %5.2f x  scale %5.2f x  total %5.2f x   wall: total %5.2f x\n",
+                ours.grab.cpu() / plain.grab.cpu(), ours.scale.cpu() / plain.scale.cpu(), ours.cpu() / plain.cpu(),
+                ours.wall() / plain.wall());
     return 0;
 }
 
@@ -123,6 +191,7 @@ int main(int argc, char **argv)
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("x11"));
+        env.insert(QStringLiteral("BENCH_X_SERVER_PID"), QString::number(display.processId()));
         child.setProcessEnvironment(env);
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--here")});

@@ -13,6 +13,8 @@
 #include "TrackingLog.h"
 #include "TrackingStore.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QPointer>
 
 #include <algorithm>
@@ -250,9 +252,10 @@ QCoro::Task<void> ActivityRecorder::takeScreenshot(QString token, std::optional<
     const std::optional<TrackingSnapshot> stored = LocalTimer::readStore();
     if (liveToken() != token || m_timer.snapshot().sessionID != session || !stored || stored->isPrivate)
         co_return;
-    QImage image;
-    image.loadFromData(shot->jpeg, "JPG");
-    m_lastShotImage = image;
+    // Kept only when the view can show it; its header tells, without decoding.
+    QBuffer buffer;
+    buffer.setData(shot->jpeg);
+    m_lastShotJpeg = QImageReader(&buffer, "JPG").size().isValid() ? shot->jpeg : QByteArray();
     m_lastShotAt = now;
     Q_EMIT lastShotChanged();
     try {
@@ -291,6 +294,11 @@ QCoro::Task<void> ActivityRecorder::sendSample(QString token, std::optional<qint
     }
 }
 
+QImage ActivityRecorder::lastShotImage() const
+{
+    return m_lastShotJpeg.isEmpty() ? QImage() : QImage::fromData(m_lastShotJpeg, "JPG");
+}
+
 std::optional<double> ActivityRecorder::nextShotIn() const
 {
     if (!m_timer.startAccepted() || m_session.isDemo() || !m_screenAllowed || m_timer.snapshot().isPrivate)
@@ -307,8 +315,8 @@ void ActivityRecorder::flushStop(Instant stopAt)
 
 void ActivityRecorder::forgetCaptures()
 {
-    const bool hadShot = !m_lastShotImage.isNull() || m_lastShotAt;
-    m_lastShotImage = QImage();
+    const bool hadShot = !m_lastShotJpeg.isEmpty() || m_lastShotAt;
+    m_lastShotJpeg.clear();
     m_lastShotAt.reset();
     m_lastShot = m_now;
     setCaptures(0);

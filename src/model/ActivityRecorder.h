@@ -32,7 +32,9 @@ public:
     std::optional<double> lastActivity() const { return m_lastActivity; }
     int captures() const { return m_captures; }
     const QList<double> &pulse() const { return m_pulse; }
-    QImage lastShotImage() const { return m_lastShotImage; }
+    // The last screenshot taken, decoded on each call (null when there is none).
+    QImage lastShotImage() const;
+    bool hasLastShot() const { return !m_lastShotJpeg.isEmpty(); }
     std::optional<Instant> lastShotAt() const { return m_lastShotAt; }
     bool capturing() const { return m_capturing; }
     double shotMinutes() const { return m_shotMinutes; }
@@ -107,7 +109,7 @@ private:
     int m_captures = 0;
     QList<double> m_pulse;
     qint64 m_pulseMark = 0;
-    QImage m_lastShotImage;
+    QByteArray m_lastShotJpeg; // kept encoded: the picture is decoded only when shown
     std::optional<Instant> m_lastShotAt;
     bool m_idleNotified = false;
     ActivityMonitor m_monitor;

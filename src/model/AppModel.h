@@ -104,6 +104,7 @@ public:
     int captures() const { return m_activity->captures(); }
     const QList<double> &pulse() const { return m_activity->pulse(); }
     QImage lastShotImage() const { return m_activity->lastShotImage(); }
+    bool hasLastShot() const { return m_activity->hasLastShot(); }
     std::optional<Instant> lastShotAt() const { return m_activity->lastShotAt(); }
     double dayGoalHours() const { return m_settings->dayGoalHours(); }
     void setDayGoalHours(double hours) { m_settings->setDayGoalHours(hours); }

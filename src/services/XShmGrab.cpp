@@ -1,32 +1,123 @@
 #include "XShmGrab.h"
 
+#include "ImageBuffer.h"
 #include "XConnection.h"
 
 #include <QPainter>
 
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XShm.h>
-#include <sys/ipc.h>
-#include <sys/shm.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <xcb/shm.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 
 namespace {
 
-// Unmaps the segment once the last copy of the picture is gone; the segment
-// itself was marked for removal when it was mapped.
-void unmap(void *address)
+// The segment's size: small enough that the server's page faults on it cost
+// little, large enough that the picture takes few round trips.
+constexpr qsizetype bandBytes = 1024 * 1024;
+
+struct FreeDeleter {
+    void operator()(void *p) const { std::free(p); }
+};
+
+// Whether the server can hand over pictures through a segment passed as a
+// file descriptor, in a format QImage reads as is (24 or 32-bit TrueColor in
+// 32 bits per pixel, in this machine's byte order). Asked once per connection.
+bool supported(XConnection &connection)
 {
-    shmdt(address);
+    static int askedSerial = 0;
+    static bool answer = false;
+    if (askedSerial == connection.serial())
+        return answer;
+    askedSerial = connection.serial();
+    answer = false;
+
+    // Descriptors pass only over a local socket; sending one over TCP
+    // would break the connection.
+    sockaddr_storage address{};
+    socklen_t addressLength = sizeof address;
+    if (getsockname(connection.fd(), reinterpret_cast<sockaddr *>(&address), &addressLength) != 0
+        || address.ss_family != AF_UNIX)
+        return false;
+    Display *dpy = connection.display();
+    xcb_connection_t *c = XGetXCBConnection(dpy);
+    const xcb_query_extension_reply_t *extension = xcb_get_extension_data(c, &xcb_shm_id);
+    if (!extension || !extension->present)
+        return false;
+    const std::unique_ptr<xcb_shm_query_version_reply_t, FreeDeleter> version(
+        xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr));
+    if (!version || (version->major_version == 1 && version->minor_version < 2))
+        return false;
+
+    const int screen = DefaultScreen(dpy);
+    const Visual *visual = DefaultVisual(dpy, screen);
+    const int depth = DefaultDepth(dpy, screen);
+    if (visual->c_class != TrueColor || visual->red_mask != 0xff0000 || visual->green_mask != 0x00ff00
+        || visual->blue_mask != 0x0000ff || (depth != 24 && depth != 32))
+        return false;
+    const int order = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? LSBFirst : MSBFirst;
+    if (ImageByteOrder(dpy) != order)
+        return false;
+    int count = 0;
+    XPixmapFormatValues *formats = XListPixmapFormats(dpy, &count);
+    for (int i = 0; i < count; ++i) {
+        if (formats[i].depth == depth)
+            answer = formats[i].bits_per_pixel == 32 && formats[i].scanline_pad == 32;
+    }
+    XFree(formats);
+    return answer;
 }
 
-// The picture's format for the server's visual, when it is one QImage reads
-// as is (24 or 32-bit TrueColor in 32 bits per pixel, in this machine's
-// byte order).
-bool plainRgb32(const XImage *image)
+// Reads `area` of the root into `picture`, band by band through one
+// segment; false when the server refused.
+bool readBands(xcb_connection_t *c, xcb_window_t root, QRect area, QImage &picture)
 {
-    return image->bits_per_pixel == 32 && image->red_mask == 0xff0000 && image->green_mask == 0x00ff00
-           && image->blue_mask == 0x0000ff && image->byte_order == (QSysInfo::ByteOrder == QSysInfo::LittleEndian
-                                                                        ? LSBFirst : MSBFirst);
+    const qsizetype stride = picture.bytesPerLine();
+    const int rows = int(std::clamp<qsizetype>(bandBytes / stride, 1, area.height()));
+    const size_t length = size_t(stride) * size_t(rows);
+    const int fd = memfd_create("zimbrel-screenshot", MFD_CLOEXEC);
+    if (fd < 0)
+        return false;
+    void *band = MAP_FAILED;
+    if (ftruncate(fd, off_t(length)) == 0)
+        band = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (band == MAP_FAILED) {
+        close(fd);
+        return false;
+    }
+    // The server maps the segment and XCB closes the descriptor: once both
+    // sides let go of it, the memory is gone.
+    const xcb_shm_seg_t segment = xcb_generate_id(c);
+    const xcb_void_cookie_t attached = xcb_shm_attach_fd_checked(c, segment, fd, 0);
+    bool ok = true;
+    for (int y = 0; ok && y < area.height(); y += rows) {
+        const int height = std::min(rows, area.height() - y);
+        xcb_generic_error_t *error = nullptr;
+        const std::unique_ptr<xcb_shm_get_image_reply_t, FreeDeleter> reply(xcb_shm_get_image_reply(
+            c,
+            xcb_shm_get_image(c, root, int16_t(area.x()), int16_t(area.y() + y), uint16_t(area.width()),
+                              uint16_t(height), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0),
+            &error));
+        std::free(error);
+        ok = reply && qsizetype(reply->size) >= stride * height;
+        if (ok)
+            std::memcpy(picture.scanLine(y), band, size_t(stride) * size_t(height));
+    }
+    // A refused attachment was answered before the first band's reply, so
+    // asking costs no round trip; the detachment's answer is not waited for.
+    std::free(xcb_request_check(c, attached));
+    xcb_discard_reply(c, xcb_shm_detach_checked(c, segment).sequence);
+    xcb_flush(c);
+    munmap(band, length);
+    return ok;
 }
 
 } // namespace
@@ -36,65 +127,20 @@ namespace XShmGrab {
 QImage grab(QRect area)
 {
     XConnection *connection = XConnection::session();
-    if (!connection || area.isEmpty())
+    if (!connection || connection->broken() || area.isEmpty() || !supported(*connection))
         return {};
     Display *dpy = connection->display();
-    if (!XShmQueryExtension(dpy))
-        return {};
     const int screen = DefaultScreen(dpy);
-    const QRect root(0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen));
-    area = area.intersected(root);
+    area = area.intersected(QRect(0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen)));
     if (area.isEmpty())
         return {};
-
-    XShmSegmentInfo segment{};
-    XImage *image = XShmCreateImage(dpy, DefaultVisual(dpy, screen), unsigned(DefaultDepth(dpy, screen)), ZPixmap,
-                                    nullptr, &segment, unsigned(area.width()), unsigned(area.height()));
-    if (!image)
+    QImage picture = ImageBuffer::rgb32(area.size());
+    if (picture.isNull())
         return {};
-    if (!plainRgb32(image)) {
-        XDestroyImage(image);
-        return {};
-    }
-    segment.shmid = shmget(IPC_PRIVATE, size_t(image->bytes_per_line) * size_t(image->height), IPC_CREAT | 0600);
-    if (segment.shmid < 0) {
-        XDestroyImage(image);
-        return {};
-    }
-    void *address = shmat(segment.shmid, nullptr, 0);
-    // Marked for removal now: it goes when the last side lets go of it, even
-    // if this process ends abruptly.
-    shmctl(segment.shmid, IPC_RMID, nullptr);
-    if (address == reinterpret_cast<void *>(-1)) {
-        XDestroyImage(image);
-        return {};
-    }
-    segment.shmaddr = image->data = static_cast<char *>(address);
-    segment.readOnly = False;
-
-    bool ok = false;
-    {
-        // A server on another machine cannot attach the segment: an error,
-        // not a crash.
-        XConnection::ErrorTrap trap(*connection);
-        if (XShmAttach(dpy, &segment)) {
-            ok = XShmGetImage(dpy, RootWindow(dpy, screen), image, area.x(), area.y(), AllPlanes);
-            XShmDetach(dpy, &segment);
-        }
-        ok = !trap.failed() && ok;
-    }
-    // Events read while waiting for the picture sit in Xlib's queue.
+    const bool ok = readBands(XGetXCBConnection(dpy), xcb_window_t(RootWindow(dpy, screen)), area, picture);
+    // Events read while waiting for the picture wait in the queue.
     connection->dispatch();
-    const int width = image->width;
-    const int height = image->height;
-    const qsizetype stride = image->bytes_per_line;
-    image->data = nullptr; // the memory is the segment's, released below
-    XDestroyImage(image);
-    if (!ok) {
-        shmdt(address);
-        return {};
-    }
-    return QImage(static_cast<uchar *>(address), width, height, stride, QImage::Format_RGB32, unmap, address);
+    return ok ? picture : QImage();
 }
 
 QImage scaled(const QImage &picture, QSize size)
@@ -103,7 +149,7 @@ QImage scaled(const QImage &picture, QSize size)
         return {};
     if (picture.size() == size)
         return picture;
-    QImage out(size, QImage::Format_RGB32);
+    QImage out = ImageBuffer::rgb32(size);
     QPainter painter(&out);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setCompositionMode(QPainter::CompositionMode_Source);

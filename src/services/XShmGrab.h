@@ -4,24 +4,25 @@
 #include <QRect>
 #include <QSize>
 
-// The X11 screenshot through shared memory (MIT-SHM): the server writes the
-// picture straight into a segment both sides map, instead of sending it over
-// the socket. A fresh segment per picture costs more in page faults than the
-// socket saves on a local Xvfb (bench_capture measures both), and a kept one
-// would hold the screen's size in memory all day, so captures do not use it
-// yet; the capture benchmark does.
+// The X11 screenshot through shared memory (MIT-SHM) on the kept X
+// connection: the server writes the picture into memory both sides map,
+// instead of sending it over the socket. The segment is made for one
+// picture and gone right after it, and it holds a band of rows rather than
+// the whole screen: every page of a fresh segment costs the server a page
+// fault, so the picture is read band by band through the same small
+// segment (bench_capture measures it beside the plain grab).
 namespace XShmGrab {
 
 // The `area` of the root window (in device pixels) of the session's display,
-// as a 32-bit RGB picture that shares the segment's memory (released with
-// the last copy of the picture). Null when the display is not local or lacks
-// the extension, or the server refuses: the caller then grabs the plain way.
+// as a 32-bit RGB picture. Null when the display is not local, lacks the
+// extension (version 1.2, for handing over the segment) or uses another
+// pixel format, or the server refuses: the caller then grabs the plain way.
 QImage grab(QRect area);
 
 // The picture at `size`, bilinearly filtered. Much cheaper than Qt's smooth
-// (area-averaging) scale and looks the same for a picture that is only ever
-// shown small. The picture unchanged when it has that size already; null for
-// a null picture or an empty size.
+// (area-averaging) scale and, down to half the size, it leaves no pixel
+// out. The picture unchanged when it has that size already; null for a null
+// picture or an empty size.
 QImage scaled(const QImage &picture, QSize size);
 
 } // namespace XShmGrab

@@ -533,6 +533,23 @@ private Q_SLOTS:
         QCOMPARE(r->header("Content-Length").toLongLong(), expected.size());
     }
 
+    void minuteRequestsShareOneConnection()
+    {
+        // The requests of a minute's pass, one after the other, as the
+        // workspace server sees them: all on the connection the first opened.
+        await(API::heartbeat(token, 3, 9));
+        await(API::usageLog(token, 3, QStringLiteral("XTerm"), capture, capture.addSeconds(60)));
+        await(API::activityLog(token, API::activityBody(3, 9, 1, 2, 5, capture)));
+        await(API::uploadScreenshot(token, 3, QByteArray(70000, 'j'), QStringLiteral("ffee"), capture));
+        await(API::heartbeat(token, 3, 9));
+        const QList<TestServer::Request> requests = m_server->requests();
+        QCOMPARE(requests.size(), 5);
+        for (const TestServer::Request &r : requests) {
+            QCOMPARE(r.clientPort, requests.first().clientPort);
+            QVERIFY(r.header(QStringLiteral("Connection")).compare(QStringLiteral("close"), Qt::CaseInsensitive) != 0);
+        }
+    }
+
     void uploadFailures()
     {
         const QByteArray jpeg("\xff\xd8");

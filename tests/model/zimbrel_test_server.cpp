@@ -1,9 +1,12 @@
 // The loopback test server as a program, for trying zimbrel by hand and for
 // the end-to-end and benchmark scripts:
 //   zimbrel-test-server [--port-file FILE] [--respond PATH JSON]... [--dump DIR]
-//                       [--faults SEED --ledger FILE [--calm-file FILE]]
-// prints its base address, then one line per request it receives; --respond
-// answers PATH with 200 and JSON; --dump writes every request body to DIR.
+//                       [--keep-alive SECONDS] [--faults SEED --ledger FILE [--calm-file FILE]]
+// prints its base address, then one line per request it receives, and
+// "connection N" before the first request of each new connection; --respond
+// answers PATH with 200 and JSON; --dump writes every request body to DIR;
+// --keep-alive keeps idle connections open that long (1 s unless told; the
+// workspace server keeps them 120 s).
 // --faults answers every "time/start" and "time/stop" itself, at random: late
 // (up to 25 s), 500, a dropped connection after the work was done, or a 200
 // HTML page; starts it accepts open entries 1000, 1001, ... Once --calm-file
@@ -222,6 +225,8 @@ int main(int argc, char **argv)
         } else if (a == u"--dump" && i + 1 < args.size()) {
             dumpDir = args.at(++i);
             QDir().mkpath(dumpDir);
+        } else if (a == u"--keep-alive" && i + 1 < args.size()) {
+            server.keepAlive(args.at(++i).toInt());
         } else if (a == u"--faults" && i + 1 < args.size()) {
             faults = args.at(++i).toUInt();
         } else if (a == u"--ledger" && i + 1 < args.size()) {
@@ -230,7 +235,7 @@ int main(int argc, char **argv)
             calmFile = args.at(++i);
         } else {
             std::fprintf(stderr, "usage: zimbrel-test-server [--port-file FILE] [--respond PATH JSON]... [--dump DIR] "
-                                 "[--faults SEED --ledger FILE [--calm-file FILE]]\n");
+                                 "[--keep-alive SECONDS] [--faults SEED --ledger FILE [--calm-file FILE]]\n");
             return 2;
         }
     }
@@ -241,6 +246,8 @@ int main(int argc, char **argv)
     std::fflush(stdout);
 
     qsizetype printed = 0;
+    QSet<int> connections;
+    int connectionCount = 0;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (chaos)
@@ -248,6 +255,10 @@ int main(int argc, char **argv)
         const auto requests = server.requests();
         for (; printed < requests.size(); ++printed) {
             const auto &r = requests.at(printed);
+            if (!connections.contains(r.clientPort)) {
+                connections.insert(r.clientPort);
+                std::printf("connection %d\n", ++connectionCount);
+            }
             QByteArray body = r.body.size() > 600 ? QByteArray("(") + QByteArray::number(r.body.size()) + " bytes)"
                                                   : r.body;
             for (const auto &part : r.parts)

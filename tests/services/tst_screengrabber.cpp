@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -199,7 +201,9 @@ private Q_SLOTS:
 
     void sharedMemoryGrabMatchesThePlainOne()
     {
-        // Four colours in the top-left corner of the test screen.
+        // Four colours in the top-left corner of the test screen, and a
+        // column whose every row has a colour of its own, top to bottom: the
+        // picture comes over in bands of rows.
         struct Quadrants : QRasterWindow {
             void paintEvent(QPaintEvent *) override
             {
@@ -210,24 +214,42 @@ private Q_SLOTS:
                 p.fillRect(100, 50, 100, 50, QColor(250, 250, 10));
             }
         } window;
-        window.setFlag(Qt::FramelessWindowHint);
+        struct Rows : QRasterWindow {
+            void paintEvent(QPaintEvent *) override
+            {
+                QPainter p(this);
+                for (int y = 0; y < height(); ++y)
+                    p.fillRect(0, y, width(), 1, QColor(y % 256, (y * 7) % 256, y / 4));
+            }
+        } rows;
+        for (QRasterWindow *w : {static_cast<QRasterWindow *>(&window), static_cast<QRasterWindow *>(&rows)})
+            w->setFlag(Qt::FramelessWindowHint);
         window.setGeometry(0, 0, 200, 100);
+        rows.setGeometry(1000, 0, 40, 900);
         window.show();
+        rows.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const QImage plain = QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
-        QTRY_COMPARE(plain.pixel(150, 75), qRgb(250, 250, 10));
+        QVERIFY(QTest::qWaitForWindowExposed(&rows));
+        QImage plain;
+        QTRY_VERIFY((plain = QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
+                         QImage::Format_RGB32))
+                        .pixel(150, 75)
+                    == qRgb(250, 250, 10) && plain.pixel(1020, 899) == qRgb(899 % 256, (899 * 7) % 256, 899 / 4));
 
         const QImage whole = XShmGrab::grab(QRect(0, 0, 1440, 900));
         QCOMPARE(whole.size(), QSize(1440, 900));
         QCOMPARE(whole, plain);
         // A part of the screen, and a part reaching over its edge, cut to it.
         QCOMPARE(XShmGrab::grab(QRect(90, 40, 20, 20)), plain.copy(90, 40, 20, 20));
+        QCOMPARE(XShmGrab::grab(QRect(1010, 300, 20, 600)), plain.copy(1010, 300, 20, 600));
         QCOMPARE(XShmGrab::grab(QRect(1400, 880, 100, 100)).size(), QSize(40, 20));
         QVERIFY(XShmGrab::grab(QRect(2000, 0, 10, 10)).isNull());
         QVERIFY(XShmGrab::grab(QRect()).isNull());
-        // Still readable once the segment's other copies are gone.
+        // Still readable once the picture's other copies are gone.
         QImage kept = XShmGrab::grab(QRect(0, 0, 200, 100)).copy(150, 0, 10, 10);
         QCOMPARE(kept.pixel(5, 5), qRgb(0, 255, 0));
+        // The capture itself takes the same picture.
+        QCOMPARE(ScreenGrabber::grab(), plain);
 
         // Scaled to a quarter, the colours stay where they were.
         const QImage small = XShmGrab::scaled(XShmGrab::grab(QRect(0, 0, 200, 100)), QSize(50, 25));
@@ -239,6 +261,26 @@ private Q_SLOTS:
         QCOMPARE(XShmGrab::scaled(plain, plain.size()).cacheKey(), plain.cacheKey());
         QVERIFY(XShmGrab::scaled(QImage(), QSize(5, 5)).isNull());
         QVERIFY(XShmGrab::scaled(plain, QSize()).isNull());
+    }
+
+    void scalingDownLosesNoLine()
+    {
+        // A one-pixel line stays visible wherever it lies, at five sixths of
+        // the width and at a third (where a bilinear filter alone would step
+        // over two columns of every three).
+        for (const int width : {500, 200}) {
+            for (int offset = 0; offset < 6; ++offset) {
+                QImage picture(600, 60, QImage::Format_RGB32);
+                picture.fill(Qt::black);
+                for (int y = 0; y < picture.height(); ++y)
+                    picture.setPixel(300 + offset, y, qRgb(255, 255, 255));
+                const QImage scaled = ScreenGrabber::scaleToCapture(picture, QSize(width, 60 * width / 600));
+                int brightest = 0;
+                for (int x = 0; x < scaled.width(); ++x)
+                    brightest = std::max(brightest, qGray(scaled.pixel(x, scaled.height() / 2)));
+                QVERIFY2(brightest > 40, qPrintable(u"%1 wide, line at %2: %3"_s.arg(width).arg(300 + offset).arg(brightest)));
+            }
+        }
     }
 
     void withoutScreenAccessNothingAndNoLog()

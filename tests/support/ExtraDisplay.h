@@ -12,6 +12,8 @@ public:
     ~ExtraDisplay();
     // ":N", or empty when Xvfb did not start.
     QByteArray name() const { return m_name; }
+    // The server's process id (0 when it is not running).
+    qint64 processId() const { return m_process.processId(); }
     // Stops the server now, the way a crashed or closed X session goes.
     void stop();
 

@@ -162,6 +162,7 @@ struct TestServer::State {
     void handle(const httplib::Request &in, httplib::Response &out, Request recorded)
     {
         recorded.method = fromStd(in.method);
+        recorded.clientPort = in.remote_port;
         QString path = fromStd(in.path);
         const QString prefix = QStringLiteral("/api/v1/");
         recorded.path = path.startsWith(prefix) ? path.mid(prefix.size()) : path;
@@ -337,6 +338,15 @@ void TestServer::respond(const QString &path, int status, const QByteArray &body
 void TestServer::respond(const QString &path, int status, const QJsonObject &body)
 {
     respond(path, status, json(body));
+}
+
+void TestServer::keepAlive(int seconds)
+{
+    if (!d->server)
+        return;
+    d->server->set_keep_alive_timeout(seconds);
+    // cpp-httplib closes a connection after five requests unless told.
+    d->server->set_keep_alive_max_count(1000000);
 }
 
 void TestServer::delay(const QString &path, int ms)

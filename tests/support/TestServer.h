@@ -56,6 +56,7 @@ public:
             QByteArray content;
         };
         QList<Part> parts;       // multipart form data, in the order sent
+        int clientPort = 0;      // the client's end: requests on one kept-alive connection share it
 
         bool hasHeader(const QString &name) const { return headers.contains(name.toLower()); }
         QString header(const QString &name) const { return headers.value(name.toLower()); }
@@ -99,6 +100,11 @@ public:
     void delay(const QString &path, int ms); // added to whatever answers the path
     void drop(const QString &path);
     void htmlError(const QString &path, int status = 502);
+    // How long a connection may stay idle between requests before the
+    // server closes it: 1 s and at most five requests a connection unless
+    // told; told, any number of requests (as the workspace server, which
+    // keeps them two minutes). Call before the first request.
+    void keepAlive(int seconds);
     static QByteArray htmlPage(int status);
 
     // Recorded requests, oldest first.

@@ -258,7 +258,7 @@ bool TimerViewModel::inputAllowed() const
 
 bool TimerViewModel::hasShot() const
 {
-    return m_model && !m_model->lastShotImage().isNull();
+    return m_model && m_model->hasLastShot();
 }
 
 QString TimerViewModel::shotSource() const
