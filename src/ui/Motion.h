@@ -49,8 +49,9 @@ public:
     bool still() const { return m_reduced || !m_seen; }
     bool reduced() const { return m_reduced; }
 
-    // Brings `now` up to date and asks for frames for `durationMs` more;
-    // returns the new `now`, the moment the part started to move.
+    // Brings `now` up to date (unless it was set an eighth of a frame ago or
+    // less) and asks for frames for `durationMs` more; returns `now`, the
+    // moment the part started to move.
     Q_INVOKABLE int begin(int durationMs);
     // While `on`, `owner` gets a frame at least every restMs.
     Q_INVOKABLE void keep(QObject *owner, bool on);

@@ -11,6 +11,8 @@
 #include <QPainter>
 #include <QSignalSpy>
 
+#include <memory>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -138,6 +140,44 @@ private Q_SLOTS:
         // Private without a running timer is just stopped.
         QCOMPARE(vm.statusLine(), u"Not tracking"_s);
         QVERIFY(TrackingStore::load().isPrivate);
+    }
+
+    // Each text signals only its own changes: a running second moves the
+    // clocks, not the goal line.
+    void textsSignalOnlyTheirOwnChanges()
+    {
+        ModelFixture f;
+        auto model = f.make();
+        model->enterDemo();
+        TimerViewModel vm(model.get());
+        model->setRunning(true);
+        QSignalSpy clock(&vm, &TimerViewModel::sessionClockChanged);
+        QSignalSpy goal(&vm, &TimerViewModel::goalLineChanged);
+        QSignalSpy changed(&vm, &TimerViewModel::changed);
+        model->tick(f.clock = f.clock.addSeconds(1)); // the first look reports every text once
+        clock.clear();
+        goal.clear();
+        changed.clear();
+        for (int i = 0; i < 3; ++i)
+            model->tick(f.clock = f.clock.addSeconds(1));
+        QCOMPARE(clock.count(), 3);
+        QCOMPARE(goal.count(), 0);
+        QVERIFY(changed.count() >= 3);
+        model->setDayGoalHours(6);
+        QCOMPARE(goal.count(), 1);
+        QCOMPARE(vm.goalLine(), u"of 6h"_s);
+
+        // A text goes back to what the last listener saw while nobody
+        // listened; a new listener still hears of the next change.
+        auto privacy = std::make_unique<QSignalSpy>(&vm, &TimerViewModel::isPrivateChanged);
+        model->setPrivate(true);
+        QCOMPARE(privacy->count(), 1);
+        privacy.reset();
+        model->setPrivate(false);
+        QSignalSpy late(&vm, &TimerViewModel::isPrivateChanged);
+        model->setPrivate(true);
+        QCOMPARE(late.count(), 1);
+        QVERIFY(vm.isPrivate());
     }
 
     void namesAndGoalTexts()

@@ -37,6 +37,11 @@ DayDialGeometry DayDial::geometry() const
     return DayDialGeometry::compute(canvas, m_total, m_session, m_goal, m_running);
 }
 
+void DayDial::updatePolish()
+{
+    updateIfVisible();
+}
+
 void DayDial::updateIfVisible()
 {
     if (!m_painted) {
@@ -101,7 +106,7 @@ void DayDial::change(double &field, double v)
     if (field == v)
         return;
     field = v;
-    updateIfVisible();
+    polish();
     Q_EMIT figuresChanged();
 }
 
@@ -125,6 +130,6 @@ void DayDial::setRunning(bool v)
     if (m_running == v)
         return;
     m_running = v;
-    updateIfVisible();
+    polish();
     Q_EMIT figuresChanged();
 }

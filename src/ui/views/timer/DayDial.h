@@ -38,6 +38,12 @@ public:
 Q_SIGNALS:
     void figuresChanged();
 
+protected:
+    // Decides on the repaint once all figures of a tick are in: the total
+    // alone a moment before the session would look like a moved arc start,
+    // which paints the whole dial.
+    void updatePolish() override;
+
 private:
     void change(double &field, double v);
     DayDialGeometry geometry() const;

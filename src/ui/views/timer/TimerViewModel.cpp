@@ -35,9 +35,10 @@ TimerViewModel::TimerViewModel(AppModel *model, QObject *parent)
     , m_projectItems(new ProjectListModel(model, ProjectListModel::Kind::Projects, this))
     , m_taskItems(new ProjectListModel(model, ProjectListModel::Kind::Tasks, this))
 {
+    connect(this, &TimerViewModel::changed, this, [this] { m_changes.check(); });
     if (!model)
         return;
-    // Every text here follows from these; one signal keeps the bindings simple.
+    // Every text here follows from these.
     for (auto signal : {&AppModel::snapshotChanged, &AppModel::nowChanged, &AppModel::choiceChanged,
                         &AppModel::projectsChanged, &AppModel::statsChanged, &AppModel::signedInChanged,
                         &AppModel::isDemoChanged, &AppModel::userChanged, &AppModel::loadingChanged,

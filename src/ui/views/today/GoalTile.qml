@@ -7,7 +7,10 @@ App.StatTile {
     id: root
 
     property real progress: 0
-    readonly property real shownProgress: Math.max(0, Math.min(1, isFinite(progress) ? progress : 0))
+    // In steps of 1/4096, a quarter pixel of a bar up to 1024 wide: a week's
+    // share grows by a hundredth of a pixel a second, which no one sees but
+    // would move the bar (and ask for frames) every second.
+    readonly property real shownProgress: Math.round(4096 * Math.max(0, Math.min(1, isFinite(progress) ? progress : 0))) / 4096
 
     below: Rectangle {
         objectName: "goalTrack"

@@ -59,7 +59,9 @@ Ui.CardStyle {
                         objectName: "tileValue"
                         anchors.fill: parent
                         visible: !root.clock
-                        text: root.value
+                        // Fitting the text to the width is costly: not for a
+                        // hidden one every second.
+                        text: root.clock ? "" : root.value
                         color: Ui.Palette.ink
                         font.pixelSize: 19
                         font.weight: Font.DemiBold

@@ -27,6 +27,7 @@ TodayViewModel::TodayViewModel(AppModel *model, QObject *parent)
     : QObject(parent)
     , m_model(model)
 {
+    connect(this, &TodayViewModel::changed, this, [this] { m_changes.check(); });
     if (!model)
         return;
     for (auto signal : {&AppModel::statsChanged, &AppModel::nowChanged, &AppModel::snapshotChanged,

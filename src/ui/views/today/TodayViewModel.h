@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ChangedProperties.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QQmlEngine>
@@ -14,18 +16,18 @@ class TodayViewModel : public QObject {
     QML_SINGLETON
 
     // The ring's filled share, 0.001…1 (never empty, so the cap shows), and "85%".
-    Q_PROPERTY(double ringFraction READ ringFraction NOTIFY changed)
-    Q_PROPERTY(QString percentText READ percentText NOTIFY changed)
+    Q_PROPERTY(double ringFraction READ ringFraction NOTIFY ringFractionChanged)
+    Q_PROPERTY(QString percentText READ percentText NOTIFY percentTextChanged)
     // "09:04 AM – 03:12 PM".
-    Q_PROPERTY(QString activitySpan READ activitySpan NOTIFY changed)
-    Q_PROPERTY(QString trackedValue READ trackedValue NOTIFY changed)
-    Q_PROPERTY(QString productiveValue READ productiveValue NOTIFY changed)
-    Q_PROPERTY(QString meetingValue READ meetingValue NOTIFY changed)
-    Q_PROPERTY(QString manualValue READ manualValue NOTIFY changed)
-    Q_PROPERTY(QString weekValue READ weekValue NOTIFY changed)
+    Q_PROPERTY(QString activitySpan READ activitySpan NOTIFY activitySpanChanged)
+    Q_PROPERTY(QString trackedValue READ trackedValue NOTIFY trackedValueChanged)
+    Q_PROPERTY(QString productiveValue READ productiveValue NOTIFY productiveValueChanged)
+    Q_PROPERTY(QString meetingValue READ meetingValue NOTIFY meetingValueChanged)
+    Q_PROPERTY(QString manualValue READ manualValue NOTIFY manualValueChanged)
+    Q_PROPERTY(QString weekValue READ weekValue NOTIFY weekValueChanged)
     // Refresh is offered outside the demo while no refresh runs.
-    Q_PROPERTY(bool canRefresh READ canRefresh NOTIFY changed)
-    Q_PROPERTY(bool loading READ loading NOTIFY changed)
+    Q_PROPERTY(bool canRefresh READ canRefresh NOTIFY canRefreshChanged)
+    Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged)
 
 public:
     explicit TodayViewModel(AppModel *model, QObject *parent = nullptr);
@@ -45,8 +47,15 @@ public:
     Q_INVOKABLE void refresh();
 
 Q_SIGNALS:
+    // One of the sources every text follows from changed.
     void changed();
+    // Each property's own signal, only when its value changed (ChangedProperties).
+    void ringFractionChanged(); void percentTextChanged(); void activitySpanChanged();
+    void trackedValueChanged(); void productiveValueChanged(); void meetingValueChanged();
+    void manualValueChanged(); void weekValueChanged(); void canRefreshChanged();
+    void loadingChanged();
 
 private:
     QPointer<AppModel> m_model;
+    ChangedProperties m_changes{this, [this](const QMetaMethod &s) { return isSignalConnected(s); }};
 };
