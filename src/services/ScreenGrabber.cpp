@@ -1,5 +1,6 @@
 #include "ScreenGrabber.h"
 
+#include "ImageBuffer.h"
 #include "Permissions.h"
 #include "PortalScreenshot.h"
 #include "TrackingLog.h"
@@ -8,6 +9,7 @@
 
 #include <QBuffer>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 
@@ -92,8 +94,15 @@ QImage scaleToCapture(const QImage &grabbed, QSize size)
         return grabbed;
     // Down to half the size a bilinear filter takes every pixel into
     // account, at a fraction of the cost of averaging areas.
-    if (size.width() * 2 >= grabbed.width() && size.height() * 2 >= grabbed.height())
-        return XShmGrab::scaled(grabbed, size);
+    if (size.width() * 2 >= grabbed.width() && size.height() * 2 >= grabbed.height()) {
+        QImage out = ImageBuffer::rgb32(size);
+        QPainter painter(&out);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(QRect(QPoint(0, 0), size), grabbed);
+        painter.end();
+        return out;
+    }
     return grabbed.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 

@@ -3,8 +3,6 @@
 #include "ImageBuffer.h"
 #include "XConnection.h"
 
-#include <QPainter>
-
 #include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -141,21 +139,6 @@ QImage grab(QRect area)
     // Events read while waiting for the picture wait in the queue.
     connection->dispatch();
     return ok ? picture : QImage();
-}
-
-QImage scaled(const QImage &picture, QSize size)
-{
-    if (picture.isNull() || size.isEmpty())
-        return {};
-    if (picture.size() == size)
-        return picture;
-    QImage out = ImageBuffer::rgb32(size);
-    QPainter painter(&out);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QRect(QPoint(0, 0), size), picture);
-    painter.end();
-    return out;
 }
 
 } // namespace XShmGrab

@@ -19,10 +19,4 @@ namespace XShmGrab {
 // pixel format, or the server refuses: the caller then grabs the plain way.
 QImage grab(QRect area);
 
-// The picture at `size`, bilinearly filtered. Much cheaper than Qt's smooth
-// (area-averaging) scale and, down to half the size, it leaves no pixel
-// out. The picture unchanged when it has that size already; null for a null
-// picture or an empty size.
-QImage scaled(const QImage &picture, QSize size);
-
 } // namespace XShmGrab

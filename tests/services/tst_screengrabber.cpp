@@ -252,15 +252,15 @@ private Q_SLOTS:
         QCOMPARE(ScreenGrabber::grab(), plain);
 
         // Scaled to a quarter, the colours stay where they were.
-        const QImage small = XShmGrab::scaled(XShmGrab::grab(QRect(0, 0, 200, 100)), QSize(50, 25));
+        const QImage small = ScreenGrabber::scaleToCapture(XShmGrab::grab(QRect(0, 0, 200, 100)), QSize(50, 25));
         QCOMPARE(small.size(), QSize(50, 25));
         QCOMPARE(small.pixel(10, 5), qRgb(255, 0, 0));
         QCOMPARE(small.pixel(40, 5), qRgb(0, 255, 0));
         QCOMPARE(small.pixel(10, 20), qRgb(0, 0, 255));
         QCOMPARE(small.pixel(40, 20), qRgb(250, 250, 10));
-        QCOMPARE(XShmGrab::scaled(plain, plain.size()).cacheKey(), plain.cacheKey());
-        QVERIFY(XShmGrab::scaled(QImage(), QSize(5, 5)).isNull());
-        QVERIFY(XShmGrab::scaled(plain, QSize()).isNull());
+        QCOMPARE(ScreenGrabber::scaleToCapture(plain, plain.size()).cacheKey(), plain.cacheKey());
+        QVERIFY(ScreenGrabber::scaleToCapture(QImage(), QSize(5, 5)).isNull());
+        QVERIFY(ScreenGrabber::scaleToCapture(plain, QSize()).isNull());
     }
 
     void scalingDownLosesNoLine()
