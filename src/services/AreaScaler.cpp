@@ -160,7 +160,7 @@ void AreaScaler::finishRow(int slot, int y)
         Lanes sum = {128, 128, 128, 128, 128, 128, 128, 128};
         for (int t = 0; t < m_taps; ++t) {
             const Words2 pixels = {a[t], b[t]};
-            sum += __builtin_convertvector(reinterpret_cast<const Bytes8 &>(pixels), Lanes) * weights[t];
+            sum += __builtin_convertvector((Bytes8)pixels, Lanes) * weights[t];
         }
         const Bytes8 out = __builtin_convertvector(sum >> 8, Bytes8);
         std::memcpy(m_out.data() + 2 * p, &out, sizeof out);

@@ -6,8 +6,8 @@
 #include "Permissions.h"
 #include "PortalScreenshot.h"
 #include "TrackingLog.h"
-#include "XConnection.h"
 #include "ShotEncoder.h"
+#include "XConnection.h"
 #include "XShmGrab.h"
 
 #include <QGuiApplication>
@@ -60,14 +60,9 @@ QImage rgb32(const QImage &image)
         return image;
     if (!image.hasAlphaChannel())
         return image.convertToFormat(QImage::Format_RGB32);
+    // Premultiplied colours are the colours drawn over black.
     QImage premultiplied = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     premultiplied.reinterpretAsFormat(QImage::Format_RGB32);
-    // Alpha bytes left as they were read as opaque.
-    for (int y = 0; y < premultiplied.height(); ++y) {
-        auto *row = reinterpret_cast<quint32 *>(premultiplied.scanLine(y));
-        for (int x = 0; x < premultiplied.width(); ++x)
-            row[x] |= 0xff000000;
-    }
     return premultiplied;
 }
 
@@ -113,7 +108,7 @@ std::optional<ScreenShot> captureX11()
     // Through shared memory where the server offers it: the picture then
     // does not cross the socket, and goes through a band of rows at a time.
     const QRect pixels = devicePixels(screen);
-    ShotEncoder encoder(pixels.size(), captureSize(points), jpegQuality);
+    ShotEncoder encoder(pixels.size(), captureSize(points).boundedTo(pixels.size()), jpegQuality);
     if (XShmGrab::read(pixels, [&](const uchar *rows, int count, qsizetype stride) { encoder.add(rows, count, stride); }))
         return encoder.finish();
     const QImage grabbed = screen->grabWindow(0).toImage();
