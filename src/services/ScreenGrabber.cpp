@@ -2,11 +2,10 @@
 
 #include "AreaScaler.h"
 #include "HashThumb.h"
-#include "JpegWriter.h"
 #include "Permissions.h"
 #include "PortalScreenshot.h"
-#include "TrackingLog.h"
 #include "ShotEncoder.h"
+#include "TrackingLog.h"
 #include "XConnection.h"
 #include "XShmGrab.h"
 
@@ -143,17 +142,6 @@ QImage scaleToCapture(const QImage &grabbed, QSize size)
     for (int y = 0; y < source.height(); ++y)
         scaler.add(reinterpret_cast<const quint32 *>(source.constScanLine(y)));
     return out;
-}
-
-QByteArray encodeJpeg(const QImage &image)
-{
-    if (image.isNull())
-        return {};
-    const QImage source = rgb32(image);
-    JpegWriter writer(source.size(), jpegQuality);
-    for (int y = 0; y < source.height(); ++y)
-        writer.add(reinterpret_cast<const quint32 *>(source.constScanLine(y)));
-    return writer.finish();
 }
 
 QImage cropToScreen(const QImage &whole, QRect desktop, QRect screen)

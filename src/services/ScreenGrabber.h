@@ -34,10 +34,11 @@ QSize captureSize(QSizeF points);
 // the screen cannot be read (logged as in capture()) or encoding fails.
 std::optional<ScreenShot> captureX11();
 
-// The steps of a capture one by one, for the benchmarks and tests.
-QImage grab();                                        // X11 primary screen, null on failure or outside X11
+// The X11 primary screen as one picture, null on failure or outside X11.
+QImage grab();
+// The picture shrunk to `size` (no larger than it), each pixel the average
+// of the area it covers.
 QImage scaleToCapture(const QImage &grabbed, QSize size);
-QByteArray encodeJpeg(const QImage &image);           // empty when encoding fails
 // The part of a picture of the whole desktop (all monitors, as the Wayland
 // portal hands it over, in device pixels) that shows `screen`; `desktop` is
 // the desktop's geometry in points. The picture unchanged when the screen is

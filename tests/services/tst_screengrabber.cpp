@@ -156,7 +156,6 @@ private Q_SLOTS:
 
     void finishRefusesWhatCannotBeEncoded()
     {
-        QVERIFY(ScreenGrabber::encodeJpeg(QImage()).isEmpty());
         QVERIFY(!ScreenGrabber::finish(QImage(), QSizeF(800, 600)));
         QVERIFY(!ScreenGrabber::finish(filled({800, 600}, Qt::gray), QSizeF(0, 0)));
         const std::optional<ScreenShot> shot = ScreenGrabber::finish(filled({3024, 1964}, Qt::gray), QSizeF(3024, 1964));
