@@ -15,7 +15,7 @@ packages=(
   # keyring, X11 input, idle time
   libsecret-1-dev libsecret-tools libx11-dev libxi-dev libxss-dev libxext-dev libxcb1-dev
   # screenshots through shared memory on the kept X connection
-  libx11-xcb-dev libxcb-shm0-dev
+  libx11-xcb-dev libxcb-shm0-dev libjpeg62-turbo-dev
   # Wayland idle notifications: client library, scanner and protocol descriptions
   libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols
   # test server and certificates

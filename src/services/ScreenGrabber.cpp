@@ -1,15 +1,15 @@
 #include "ScreenGrabber.h"
 
-#include "ImageBuffer.h"
+#include "AreaScaler.h"
+#include "HashThumb.h"
 #include "Permissions.h"
 #include "PortalScreenshot.h"
+#include "ShotEncoder.h"
 #include "TrackingLog.h"
 #include "XConnection.h"
 #include "XShmGrab.h"
 
-#include <QBuffer>
 #include <QGuiApplication>
-#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 
@@ -52,6 +52,35 @@ void logFailure(const QString &description)
     qCWarning(lcTracking, "screenshot failed: %s", qUtf8Printable(description));
 }
 
+// The picture in 32-bit RGB, transparent parts drawn over black.
+QImage rgb32(const QImage &image)
+{
+    if (image.format() == QImage::Format_RGB32 || image.isNull())
+        return image;
+    if (!image.hasAlphaChannel())
+        return image.convertToFormat(QImage::Format_RGB32);
+    // Premultiplied colours are the colours drawn over black.
+    QImage premultiplied = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    premultiplied.reinterpretAsFormat(QImage::Format_RGB32);
+    return premultiplied;
+}
+
+// The primary screen of an X11 session, or none.
+QScreen *x11Screen()
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()) || !XConnection::x11Session())
+        return nullptr;
+    return QGuiApplication::primaryScreen();
+}
+
+// The primary screen's area in device pixels.
+QRect devicePixels(const QScreen *screen)
+{
+    const qreal ratio = screen->devicePixelRatio();
+    const QRect geometry = screen->geometry();
+    return QRect((QPointF(geometry.topLeft()) * ratio).toPoint(), (QSizeF(geometry.size()) * ratio).toSize());
+}
+
 } // namespace
 
 namespace ScreenGrabber {
@@ -68,20 +97,33 @@ QSize captureSize(QSizeF points)
     return {width, height};
 }
 
-QImage grab()
+std::optional<ScreenShot> captureX11()
 {
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()) || !XConnection::x11Session())
-        return {};
-    QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return {};
+    QScreen *screen = x11Screen();
+    if (!screen || screen->size().isEmpty())
+        return std::nullopt;
+    const QSizeF points = QSizeF(screen->size());
     // The X server's picture of the root window never contains the cursor.
     // Through shared memory where the server offers it: the picture then
-    // does not cross the socket.
-    const qreal ratio = screen->devicePixelRatio();
-    const QRect geometry = screen->geometry();
-    const QRect pixels((QPointF(geometry.topLeft()) * ratio).toPoint(), (QSizeF(geometry.size()) * ratio).toSize());
-    if (QImage picture = XShmGrab::grab(pixels); !picture.isNull())
+    // does not cross the socket, and goes through a band of rows at a time.
+    const QRect pixels = devicePixels(screen);
+    ShotEncoder encoder(pixels.size(), captureSize(points).boundedTo(pixels.size()), jpegQuality);
+    if (XShmGrab::read(pixels, [&](const uchar *rows, int count, qsizetype stride) { encoder.add(rows, count, stride); }))
+        return encoder.finish();
+    const QImage grabbed = screen->grabWindow(0).toImage();
+    if (grabbed.isNull()) {
+        logFailure(u"the screen could not be read"_s);
+        return std::nullopt;
+    }
+    return finish(grabbed, points);
+}
+
+QImage grab()
+{
+    QScreen *screen = x11Screen();
+    if (!screen)
+        return {};
+    if (QImage picture = XShmGrab::grab(devicePixels(screen)); !picture.isNull())
         return picture;
     return screen->grabWindow(0).toImage();
 }
@@ -92,29 +134,14 @@ QImage scaleToCapture(const QImage &grabbed, QSize size)
         return {};
     if (grabbed.size() == size)
         return grabbed;
-    // Down to half the size a bilinear filter takes every pixel into
-    // account, at a fraction of the cost of averaging areas.
-    if (size.width() * 2 >= grabbed.width() && size.height() * 2 >= grabbed.height()) {
-        QImage out = ImageBuffer::rgb32(size);
-        QPainter painter(&out);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(QRect(QPoint(0, 0), size), grabbed);
-        painter.end();
-        return out;
-    }
-    return grabbed.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
-
-QByteArray encodeJpeg(const QImage &image)
-{
-    if (image.isNull())
-        return {};
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "JPG", jpegQuality))
-        return {};
-    return bytes;
+    const QImage source = rgb32(grabbed);
+    QImage out(size.boundedTo(source.size()), QImage::Format_RGB32);
+    AreaScaler scaler(source.size(), out.size(), [&out](const quint32 *row, int y) {
+        std::copy_n(row, out.width(), reinterpret_cast<quint32 *>(out.scanLine(y)));
+    });
+    for (int y = 0; y < source.height(); ++y)
+        scaler.add(reinterpret_cast<const quint32 *>(source.constScanLine(y)));
+    return out;
 }
 
 QImage cropToScreen(const QImage &whole, QRect desktop, QRect screen)
@@ -135,19 +162,13 @@ QImage cropToScreen(const QImage &whole, QRect desktop, QRect screen)
 
 std::optional<ScreenShot> finish(const QImage &grabbed, QSizeF points)
 {
-    const QSize size = captureSize(points);
+    const QSize size = captureSize(points).boundedTo(grabbed.size());
     if (size.isEmpty() || grabbed.isNull())
         return std::nullopt;
-    const QImage picture = scaleToCapture(grabbed, size);
-    ScreenShot shot;
-    shot.jpeg = encodeJpeg(picture);
-    if (shot.jpeg.isEmpty())
-        return std::nullopt;
-    shot.width = picture.width();
-    shot.height = picture.height();
-    // The hash describes the picture itself, not its lossy encoding.
-    shot.hash = averageHash(picture);
-    return shot;
+    const QImage source = rgb32(grabbed);
+    ShotEncoder encoder(source.size(), size, jpegQuality);
+    encoder.add(source.constBits(), source.height(), source.bytesPerLine());
+    return encoder.finish();
 }
 
 QCoro::Task<std::optional<ScreenShot>> capture()
@@ -159,15 +180,7 @@ QCoro::Task<std::optional<ScreenShot>> capture()
     if (XConnection::x11Session()) {
         if (!onX11())
             co_return std::nullopt;
-        const QSizeF points = primaryScreenPoints();
-        if (points.isEmpty())
-            co_return std::nullopt;
-        const QImage grabbed = grab();
-        if (grabbed.isNull()) {
-            logFailure(u"the screen could not be read"_s);
-            co_return std::nullopt;
-        }
-        co_return finish(grabbed, points);
+        co_return captureX11();
     }
     const PortalScreenshot::Result result = co_await PortalScreenshot::take();
     if (!result.error.isEmpty()) {
@@ -193,33 +206,11 @@ QString averageHash(const QImage &image)
 {
     if (image.isNull())
         return {};
-    QImage source = image;
-    // Transparent parts count as drawn over black, like drawing into a
-    // zeroed grey buffer.
-    if (source.hasAlphaChannel()) {
-        source = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        source.reinterpretAsFormat(QImage::Format_RGB32);
-    }
-    const QImage thumb = source.scaled(8, 8, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-                             .convertToFormat(QImage::Format_Grayscale8);
-    if (thumb.size() != QSize(8, 8))
-        return {};
-    uchar bytes[64];
-    for (int y = 0; y < 8; ++y) {
-        const uchar *row = thumb.constScanLine(y);
-        for (int x = 0; x < 8; ++x)
-            bytes[y * 8 + x] = row[x];
-    }
-    unsigned sum = 0;
-    for (uchar b : bytes)
-        sum += b;
-    const unsigned mean = sum / 64;
-    quint64 value = 0;
-    for (int i = 0; i < 64; ++i) {
-        if (bytes[i] >= mean)
-            value |= quint64(1) << i;
-    }
-    return QString::asprintf("%016llx", static_cast<unsigned long long>(value));
+    const QImage source = rgb32(image);
+    HashThumb thumb(source.size());
+    for (int y = 0; y < source.height(); ++y)
+        thumb.add(reinterpret_cast<const quint32 *>(source.constScanLine(y)), y);
+    return thumb.hash();
 }
 
 } // namespace ScreenGrabber

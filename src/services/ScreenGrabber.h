@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ScreenShot.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QRect>
@@ -9,14 +11,6 @@
 #include <QCoro/QCoroTask>
 
 #include <optional>
-
-// One screenshot ready for upload.
-struct ScreenShot {
-    QByteArray jpeg;  // JPEG at quality 60, at most 1600 pixels wide
-    int width = 0;
-    int height = 0;
-    QString hash;     // 16 lower-case hex digits, or empty when no thumbnail could be made
-};
 
 // Takes one screenshot of the primary screen, encodes it and computes its
 // average hash. Keeps nothing between calls.
@@ -34,10 +28,17 @@ QCoro::Task<std::optional<ScreenShot>> capture();
 // each side truncated. Empty for an empty screen.
 QSize captureSize(QSizeF points);
 
-// The stages of capture(), public for the benchmarks.
-QImage grab();                                        // X11 primary screen, null on failure or outside X11
+// The capture of the X11 primary screen, as capture() takes it there:
+// through shared memory, the picture shrunk and encoded band by band; else
+// grabbed whole the plain way. Nothing outside X11, for an empty screen, when
+// the screen cannot be read (logged as in capture()) or encoding fails.
+std::optional<ScreenShot> captureX11();
+
+// The X11 primary screen as one picture, null on failure or outside X11.
+QImage grab();
+// The picture shrunk to `size` (no larger than it), each pixel the average
+// of the area it covers.
 QImage scaleToCapture(const QImage &grabbed, QSize size);
-QByteArray encodeJpeg(const QImage &image);           // empty when encoding fails
 // The part of a picture of the whole desktop (all monitors, as the Wayland
 // portal hands it over, in device pixels) that shows `screen`; `desktop` is
 // the desktop's geometry in points. The picture unchanged when the screen is
@@ -46,8 +47,8 @@ QImage cropToScreen(const QImage &whole, QRect desktop, QRect screen);
 // Turns a grabbed image into a shot for a screen of `points`.
 std::optional<ScreenShot> finish(const QImage &grabbed, QSizeF points);
 
-// 64-bit average hash: 8 x 8 grey thumbnail, integer mean, bit i set when
-// byte i >= mean (byte 0 top-left), written as "%016llx"; empty for a null image.
+// The average hash of a picture (HashThumb); transparent parts count as
+// black. Empty for a null image.
 QString averageHash(const QImage &image);
 
 } // namespace ScreenGrabber

@@ -1,6 +1,5 @@
 #include "XShmGrab.h"
 
-#include "ImageBuffer.h"
 #include "XConnection.h"
 
 #include <X11/Xlib-xcb.h>
@@ -74,19 +73,26 @@ bool supported(XConnection &connection)
     return answer;
 }
 
-// Reads `area` of the root into `picture`, band by band through one
-// segment; false when the server refused.
-bool readBands(xcb_connection_t *c, xcb_window_t root, QRect area, QImage &picture)
+QRect screenRect(Display *dpy)
 {
-    const qsizetype stride = picture.bytesPerLine();
+    const int screen = DefaultScreen(dpy);
+    return QRect(0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen));
+}
+
+// Hands `area` of the root to `take`, band by band through one segment;
+// false when the server refused.
+bool readBands(xcb_connection_t *c, xcb_window_t root, QRect area, const XShmGrab::Rows &take)
+{
+    const qsizetype stride = qsizetype(area.width()) * 4;
     const int rows = int(std::clamp<qsizetype>(bandBytes / stride, 1, area.height()));
     const size_t length = size_t(stride) * size_t(rows);
     const int fd = memfd_create("zimbrel-screenshot", MFD_CLOEXEC);
     if (fd < 0)
         return false;
+    // The pages made in one call rather than by a fault for each.
     void *band = MAP_FAILED;
     if (ftruncate(fd, off_t(length)) == 0)
-        band = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        band = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
     if (band == MAP_FAILED) {
         close(fd);
         return false;
@@ -107,7 +113,7 @@ bool readBands(xcb_connection_t *c, xcb_window_t root, QRect area, QImage &pictu
         std::free(error);
         ok = reply && qsizetype(reply->size) >= stride * height;
         if (ok)
-            std::memcpy(picture.scanLine(y), band, size_t(stride) * size_t(height));
+            take(static_cast<const uchar *>(band), height, stride);
     }
     // A refused attachment was answered before the first band's reply, so
     // asking costs no round trip; the detachment's answer is not waited for.
@@ -122,22 +128,34 @@ bool readBands(xcb_connection_t *c, xcb_window_t root, QRect area, QImage &pictu
 
 namespace XShmGrab {
 
-QImage grab(QRect area)
+bool read(QRect area, const Rows &take)
 {
     XConnection *connection = XConnection::session();
     if (!connection || connection->broken() || area.isEmpty() || !supported(*connection))
-        return {};
+        return false;
     Display *dpy = connection->display();
-    const int screen = DefaultScreen(dpy);
-    area = area.intersected(QRect(0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen)));
-    if (area.isEmpty())
-        return {};
-    QImage picture = ImageBuffer::rgb32(area.size());
-    if (picture.isNull())
-        return {};
-    const bool ok = readBands(XGetXCBConnection(dpy), xcb_window_t(RootWindow(dpy, screen)), area, picture);
+    if (!screenRect(dpy).contains(area))
+        return false;
+    const bool ok = readBands(XGetXCBConnection(dpy), xcb_window_t(RootWindow(dpy, DefaultScreen(dpy))), area, take);
     // Events read while waiting for the picture wait in the queue.
     connection->dispatch();
+    return ok;
+}
+
+QImage grab(QRect area)
+{
+    XConnection *connection = XConnection::session();
+    if (!connection || connection->broken())
+        return {};
+    area = area.intersected(screenRect(connection->display()));
+    if (area.isEmpty())
+        return {};
+    QImage picture(area.size(), QImage::Format_RGB32);
+    int y = 0;
+    const bool ok = !picture.isNull() && read(area, [&](const uchar *rows, int count, qsizetype stride) {
+        for (int i = 0; i < count; ++i, ++y)
+            std::memcpy(picture.scanLine(y), rows + stride * i, size_t(stride));
+    });
     return ok ? picture : QImage();
 }
 

@@ -2,7 +2,8 @@
 
 #include <QImage>
 #include <QRect>
-#include <QSize>
+
+#include <functional>
 
 // The X11 screenshot through shared memory (MIT-SHM) on the kept X
 // connection: the server writes the picture into memory both sides map,
@@ -13,10 +14,19 @@
 // segment (bench_capture measures it beside the plain grab).
 namespace XShmGrab {
 
-// The `area` of the root window (in device pixels) of the session's display,
-// as a 32-bit RGB picture. Null when the display is not local, lacks the
-// extension (version 1.2, for handing over the segment) or uses another
-// pixel format, or the server refuses: the caller then grabs the plain way.
+// Takes `count` rows of 32-bit RGB pixels, `stride` bytes apart, valid only
+// during the call.
+using Rows = std::function<void(const uchar *rows, int count, qsizetype stride)>;
+
+// Hands the `area` of the root window (in device pixels) of the session's
+// display to `take`, band by band from the top. False when the display is
+// not local, lacks the extension (version 1.2, for handing over the segment)
+// or uses another pixel format, when `area` is not wholly on the screen or
+// the server refuses (perhaps after some bands): the caller then grabs the
+// plain way.
+bool read(QRect area, const Rows &take);
+
+// `area`, cut to the screen, as one picture; null where read() fails.
 QImage grab(QRect area);
 
 } // namespace XShmGrab

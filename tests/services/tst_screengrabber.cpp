@@ -156,7 +156,6 @@ private Q_SLOTS:
 
     void finishRefusesWhatCannotBeEncoded()
     {
-        QVERIFY(ScreenGrabber::encodeJpeg(QImage()).isEmpty());
         QVERIFY(!ScreenGrabber::finish(QImage(), QSizeF(800, 600)));
         QVERIFY(!ScreenGrabber::finish(filled({800, 600}, Qt::gray), QSizeF(0, 0)));
         const std::optional<ScreenShot> shot = ScreenGrabber::finish(filled({3024, 1964}, Qt::gray), QSizeF(3024, 1964));
@@ -248,8 +247,14 @@ private Q_SLOTS:
         // Still readable once the picture's other copies are gone.
         QImage kept = XShmGrab::grab(QRect(0, 0, 200, 100)).copy(150, 0, 10, 10);
         QCOMPARE(kept.pixel(5, 5), qRgb(0, 255, 0));
-        // The capture itself takes the same picture.
+        // The capture itself takes the same picture, and makes of it, band
+        // by band, the shot the whole picture makes.
         QCOMPARE(ScreenGrabber::grab(), plain);
+        const std::optional<ScreenShot> banded = ScreenGrabber::captureX11();
+        const std::optional<ScreenShot> fromWhole = ScreenGrabber::finish(plain, QSizeF(plain.size()));
+        QVERIFY(banded && fromWhole);
+        QCOMPARE(banded->jpeg, fromWhole->jpeg);
+        QCOMPARE(banded->hash, fromWhole->hash);
 
         // Scaled to a quarter, the colours stay where they were.
         const QImage small = ScreenGrabber::scaleToCapture(XShmGrab::grab(QRect(0, 0, 200, 100)), QSize(50, 25));
@@ -280,6 +285,32 @@ private Q_SLOTS:
                     brightest = std::max(brightest, qGray(scaled.pixel(x, scaled.height() / 2)));
                 QVERIFY2(brightest > 40, qPrintable(u"%1 wide, line at %2: %3"_s.arg(width).arg(300 + offset).arg(brightest)));
             }
+        }
+    }
+
+    void scalingAveragesAreas()
+    {
+        // Columns of one pixel, black and white by turns: every pixel of the
+        // result is a grey, where sampling would pick black or white. A
+        // single colour stays exactly itself. Sizes not a multiple of any
+        // vector width, down to one pixel.
+        const QList<std::pair<QSize, QSize>> sizes = {
+            {{3024, 41}, {1600, 21}}, {{601, 7}, {200, 3}}, {{9, 9}, {4, 4}}, {{5, 1}, {1, 1}}};
+        for (const auto &[from, to] : sizes) {
+            QImage stripes(from, QImage::Format_RGB32);
+            for (int y = 0; y < from.height(); ++y)
+                for (int x = 0; x < from.width(); ++x)
+                    stripes.setPixel(x, y, x % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+            const QImage grey = ScreenGrabber::scaleToCapture(stripes, to);
+            QCOMPARE(grey.size(), to);
+            for (int y = 0; y < to.height(); ++y)
+                for (int x = 0; x < to.width(); ++x)
+                    QVERIFY2(qGray(grey.pixel(x, y)) > 70 && qGray(grey.pixel(x, y)) < 185,
+                             qPrintable(u"%1 at %2,%3: %4"_s.arg(to.width()).arg(x).arg(y).arg(qGray(grey.pixel(x, y)))));
+            const QImage one = ScreenGrabber::scaleToCapture(filled(from, QColor(10, 200, 77)), to);
+            for (int y = 0; y < to.height(); ++y)
+                for (int x = 0; x < to.width(); ++x)
+                    QCOMPARE(one.pixel(x, y), qRgb(10, 200, 77));
         }
     }
 
