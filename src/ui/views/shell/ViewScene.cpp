@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <qqml.h>
 
+#include <cstdlib>
 #include <malloc.h>
 #include <utility>
 
@@ -17,6 +18,29 @@ namespace {
 // Engines built by scenes and not yet destroyed, across all scenes.
 int g_liveEngines = 0;
 bool g_onlyEngines = false;
+
+// glibc keeps up to seven freed chunks of each small size (up to 1 KiB) per
+// thread for quick reuse. Left over from a closed scene they lie scattered
+// over the heap, each keeping its page from being trimmed. Taking them out
+// and giving back fresh ones in their place puts them back into the heap's
+// free lists, where the trim can return their pages.
+void refreshAllocatorCache()
+{
+    constexpr int cached = 7;
+    for (size_t size = 24; size <= 1032; size += 16) {
+        void *old[cached];
+        void *fresh[cached];
+        for (void *&p : old)
+            p = std::malloc(size);
+        for (void *&p : fresh)
+            p = std::malloc(size);
+        // The cache takes the first ones freed.
+        for (void *p : fresh)
+            std::free(p);
+        for (void *p : old)
+            std::free(p);
+    }
+}
 } // namespace
 
 ViewScene::ViewScene(QUrl url, QObject *parent)
@@ -100,14 +124,16 @@ void ViewScene::releaseShared()
         // the pixmap cache.
         QFont::cleanup();
         QPixmapCache::clear();
-        // Qt's QML type registry (types, property caches, enumerations of
-        // every module the scenes imported) outlives the engines; it may only
-        // be cleared while no engine exists, so only when every engine of the
-        // process is a scene's. The next build registers the types again.
+        // Qt's QML type registry (the types of every module the scenes
+        // imported, with their property caches and enumerations) outlives
+        // the engines. It may only be cleared while no engine exists, so only
+        // when every engine of the process is a scene's. The next build
+        // registers the types again.
         if (g_onlyEngines) {
             qmlClearTypeRegistrations();
             ViewsSetup::forgetTypes();
         }
     }
+    refreshAllocatorCache();
     malloc_trim(0);
 }
