@@ -5,8 +5,9 @@
 # the window; beside each, the floor program's figures from the same time
 # window (a Qt Quick window of the same size and renderer whose text changes
 # once a second) and the ratio. Optimised build, on the private test desktop
-# with trayer.
-#   bash bench/app/window-run.sh [SECONDS]
+# with trayer. ZIMBREL=PATH measures another build of the program beside the
+# same floor.
+#   [ZIMBREL=PATH] bash bench/app/window-run.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-120}
@@ -17,10 +18,10 @@ cmake --build $B -j2 --target zimbrel zimbrel-control bench_window bench_floor >
 
 exec bash scripts/test-env.sh bash -c '
 set -u
-B='"$B"'; seconds='"$seconds"'
+B='"$B"'; seconds='"$seconds"'; Z='"${ZIMBREL:-$B/src/app/zimbrel}"'
 trayer --edge top --align right --widthtype pixel --width 120 --height 28 --SetDockType true >/dev/null 2>&1 &
 tray=$!
 trap "kill $tray 2>/dev/null" EXIT
 sleep 1
-$B/bench/app/bench_window $B/src/app/zimbrel $B/src/controls/zimbrel-control $B/bench/app/bench_floor $seconds
+$B/bench/app/bench_window "$Z" $B/src/controls/zimbrel-control $B/bench/app/bench_floor $seconds
 '

@@ -15,6 +15,7 @@
 #include "TrackingLog.h"
 #include "Tray.h"
 #include "UiSetup.h"
+#include "ViewScene.h"
 
 #include <QApplication>
 #include <QCoroTask>
@@ -157,6 +158,9 @@ int main(int argc, char **argv)
     shellOptions.bus = bus;
     shellOptions.notify = [](const QString &title, const QString &body) { Notifier::send(title, body); };
     Shell shell(&model, shellOptions);
+    // The window and the tray panel build the program's only QML engines, so
+    // the last one to close may clear Qt's QML type registry as well.
+    ViewScene::setOnlyEngines(true);
     QObject::connect(&service, &ApplicationService::activateRequested, &shell, [&shell](const QVariantMap &data) {
         SingleInstance::handOverActivationToken(data);
         shell.activate();

@@ -132,8 +132,12 @@ void removeStaleTemporaries(const QString &path, int age)
     // Exactly the names writeAtomically makes: "." + name + "." + six characters.
     const QString prefix = u'.' + info.fileName() + u'.';
     const QDateTime cutoff = QDateTime::currentDateTimeUtc().addSecs(-age);
-    const QStringList names = dir.entryList({prefix + u"??????"_s}, QDir::Files | QDir::Hidden | QDir::System);
+    // Matched by hand rather than by a wildcard filter, which would compile a
+    // regular expression and map the whole expression engine for this alone.
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : names) {
+        if (name.size() != prefix.size() + 6 || !name.startsWith(prefix))
+            continue;
         const QString file = dir.filePath(name);
         const QFileInfo temp(file);
         if (temp.isSymLink() || temp.lastModified().toUTC() > cutoff)

@@ -16,6 +16,11 @@ void qml_register_types_Zimbrel_Ui();
 
 namespace UiSetup {
 
+namespace {
+// Whether the module's types are in Qt's registry (see forgetTypes).
+bool g_typesRegistered = false;
+} // namespace
+
 void useDefaultRenderer()
 {
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
@@ -35,13 +40,17 @@ void applyFonts()
     QGuiApplication::setFont(font);
 }
 
+void forgetTypes()
+{
+    g_typesRegistered = false;
+}
+
 void registerWith(QQmlEngine &engine)
 {
-    static const bool registered = [] {
+    if (!g_typesRegistered) {
         qml_register_types_Zimbrel_Ui();
-        return true;
-    }();
-    Q_UNUSED(registered);
+        g_typesRegistered = true;
+    }
     engine.addImportPath(u"qrc:/qt/qml"_s);
     if (!engine.imageProvider(u"icon"_s))
         engine.addImageProvider(u"icon"_s, new IconImageProvider);

@@ -20,6 +20,9 @@ const QStringList &fontFamilies();
 // Registers the Zimbrel.Ui module and its image providers ("icon",
 // "shadow") with `engine`.
 void registerWith(QQmlEngine &engine);
+// After the process-wide QML type registrations were cleared: the next
+// registerWith registers the types again.
+void forgetTypes();
 
 // The tray glyph: the z alone, or with its dot while tracking.
 QIcon trayGlyph(bool live);

@@ -395,13 +395,15 @@ private Q_SLOTS:
         litter(u".tracking.snapshot.v1.zzzzzz"_s, 61);
         litter(u".tracking.snapshot.v1.fresh1"_s, 5);      // a write may be using it
         litter(u".tracking.snapshot.v1.notours-x"_s, 3600); // not a name the store makes
+        litter(u".tracking.snapshot.v1.short"_s, 3600);     // nor this
         litter(u"notes.txt"_s, 3600);
 
         TrackingStore::setRunning(false, fixedClock(Instant{9}));
         QStringList left = dir.entryList(QDir::Files | QDir::Hidden);
         left.sort();
         QCOMPARE(left, (QStringList{u".tracking.snapshot.v1.fresh1"_s, u".tracking.snapshot.v1.notours-x"_s,
-                                    u"notes.txt"_s, u"tracking.snapshot.v1"_s, u"tracking.snapshot.v1.lock"_s}));
+                                    u".tracking.snapshot.v1.short"_s, u"notes.txt"_s, u"tracking.snapshot.v1"_s,
+                                    u"tracking.snapshot.v1.lock"_s}));
     }
 
     void oneBadFieldKeepsTheQueue()

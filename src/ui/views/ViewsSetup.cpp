@@ -13,20 +13,27 @@ void qml_register_types_Zimbrel_App();
 namespace {
 QPointer<AppModel> g_model;
 QPointer<Tray> g_tray;
+// Whether Zimbrel.App's types are in Qt's registry (see forgetTypes).
+bool g_typesRegistered = false;
 }
 
 namespace ViewsSetup {
 
 void registerWith(QQmlEngine &engine, AppModel *model)
 {
-    static const bool registered = [] {
+    if (!g_typesRegistered) {
         qml_register_types_Zimbrel_App();
-        return true;
-    }();
-    Q_UNUSED(registered);
+        g_typesRegistered = true;
+    }
     g_model = model;
     UiSetup::registerWith(engine);
     TimerViews::registerWith(engine, model);
+}
+
+void forgetTypes()
+{
+    g_typesRegistered = false;
+    UiSetup::forgetTypes();
 }
 
 AppModel *model()

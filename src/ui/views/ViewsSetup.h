@@ -9,6 +9,9 @@ class Tray;
 namespace ViewsSetup {
 
 void registerWith(QQmlEngine &engine, AppModel *model);
+// After the process-wide QML type registrations were cleared (no engine
+// left): the next registerWith registers both modules' types again.
+void forgetTypes();
 
 // The model QML reads, for the singletons' create(): the one given to
 // registerWith or setModel last.

@@ -9,9 +9,11 @@
 #include "TestEnv.h"
 #include "UiSetup.h"
 #include "ViewHarness.h"
+#include "ViewScene.h"
 #include "ViewsSetup.h"
 
 #include <QQmlEngine>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -213,14 +215,23 @@ private Q_SLOTS:
     void reopenedWindowKeepsTheSelectedScreen()
     {
         click(u"railItem.Settings"_s);
-        // The closed window's engine goes with it; the next one is new.
+        // The closed window's engine goes with it; the next one is new. With
+        // no engine left, Qt's QML type registry is cleared as well, and the
+        // next window registers the types again.
+        ViewScene::setOnlyEngines(true);
+        const auto onlyEngines = qScopeGuard([] { ViewScene::setOnlyEngines(false); });
+        const auto typeId = [] { return qmlTypeId("Zimbrel.App", 1, 0, "TodayViewModel"); };
+        QVERIFY(typeId() >= 0);
         const QPointer<QQmlEngine> engine = qmlEngine(window());
         QVERIFY(engine);
         window()->close();
         QTRY_VERIFY(!m_shell->window().isOpen());
         QTRY_VERIFY(!engine);
+        QCOMPARE(ViewScene::liveEngines(), 0);
+        QTRY_COMPARE(typeId(), -1);
         QVERIFY(openWindow());
         QVERIFY(qmlEngine(window()));
+        QVERIFY(typeId() >= 0);
         QTRY_VERIFY(screenType().contains("SettingsView"_L1));
         QCOMPARE(ViewHarness::find(window(), u"railItem.Settings"_s)->property("current").toBool(), true);
         click(u"railItem.Timer"_s);

@@ -2,13 +2,46 @@
 
 #include "ViewsSetup.h"
 
+#include <QFont>
+#include <QPixmapCache>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickWindow>
 #include <QTimer>
+#include <qqml.h>
 
+#include <cstdlib>
 #include <malloc.h>
 #include <utility>
+
+namespace {
+// Engines built by scenes and not yet destroyed, across all scenes.
+int g_liveEngines = 0;
+bool g_onlyEngines = false;
+
+// glibc keeps up to seven freed chunks of each small size (up to 1 KiB) per
+// thread for quick reuse. Left over from a closed scene they lie scattered
+// over the heap, each keeping its page from being trimmed. Taking them out
+// and giving back fresh ones in their place puts them back into the heap's
+// free lists, where the trim can return their pages.
+void refreshAllocatorCache()
+{
+    constexpr int cached = 7;
+    for (size_t size = 24; size <= 1032; size += 16) {
+        void *old[cached];
+        void *fresh[cached];
+        for (void *&p : old)
+            p = std::malloc(size);
+        for (void *&p : fresh)
+            p = std::malloc(size);
+        // The cache takes the first ones freed.
+        for (void *p : fresh)
+            std::free(p);
+        for (void *p : old)
+            std::free(p);
+    }
+}
+} // namespace
 
 ViewScene::ViewScene(QUrl url, QObject *parent)
     : QObject(parent)
@@ -31,6 +64,8 @@ QQuickWindow *ViewScene::build(QString *error)
     if (m_window)
         return m_window;
     auto *engine = new QQmlEngine(this);
+    ++g_liveEngines;
+    connect(engine, &QObject::destroyed, [] { --g_liveEngines; });
     ViewsSetup::registerWith(*engine, ViewsSetup::model());
     QObject *created = nullptr;
     {
@@ -64,9 +99,41 @@ void ViewScene::release()
     connect(window, &QObject::destroyed, engine, [this, engine] {
         m_leaving.removeAll(nullptr);
         engine->deleteLater();
-        connect(engine, &QObject::destroyed, this, [this] {
-            QTimer::singleShot(0, this, [] { malloc_trim(0); });
-        });
+        connect(engine, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, &ViewScene::releaseShared); });
     });
     window->deleteLater();
+}
+
+void ViewScene::setOnlyEngines(bool only)
+{
+    g_onlyEngines = only;
+}
+
+int ViewScene::liveEngines()
+{
+    return g_liveEngines;
+}
+
+void ViewScene::releaseShared()
+{
+    if (g_liveEngines == 0) {
+        // With no scene left, what Qt keeps for the whole process after the
+        // last text and image were drawn goes too: this thread's font cache
+        // (font engines, their glyphs and shaping tables, the mapped font
+        // files; fonts in use load their engines again when next drawn) and
+        // the pixmap cache.
+        QFont::cleanup();
+        QPixmapCache::clear();
+        // Qt's QML type registry (the types of every module the scenes
+        // imported, with their property caches and enumerations) outlives
+        // the engines. It may only be cleared while no engine exists, so only
+        // when every engine of the process is a scene's. The next build
+        // registers the types again.
+        if (g_onlyEngines) {
+            qmlClearTypeRegistrations();
+            ViewsSetup::forgetTypes();
+        }
+    }
+    refreshAllocatorCache();
+    malloc_trim(0);
 }

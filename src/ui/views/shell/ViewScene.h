@@ -11,8 +11,9 @@ class QQuickWindow;
 // A top-level QML window with a QML engine of its own. build() makes the
 // engine (the views' types, image providers and the program's model) and the
 // window; release() drops the window and, once it is gone, the engine with
-// everything it made (types, bindings, the JS heap), then hands the freed
-// heap back to the system. A closed window thus keeps nothing, at the cost
+// everything it made (types, bindings, the JS heap), and with the last one
+// the process-wide caches of fonts, pixmaps and QML types, then hands the
+// freed heap back to the system. A closed window thus keeps nothing, at the cost
 // of loading its types again when it is built next.
 class ViewScene : public QObject {
     Q_OBJECT
@@ -30,7 +31,19 @@ public:
     // deleted later, so this may be called from its own event handlers.
     void release();
 
+    // Declares that every QML engine of the process is a scene's (the
+    // program's case, not a test's with engines of its own): once the last
+    // scene's engine is gone, Qt's process-wide QML type registrations are
+    // cleared too (see releaseShared).
+    static void setOnlyEngines(bool only);
+    // Engines of all scenes that exist now.
+    static int liveEngines();
+
 private:
+    // After an engine went: with no scene's engine left, drops the caches Qt
+    // keeps for the whole process; then hands the freed heap back.
+    static void releaseShared();
+
     QUrl m_url;
     QPointer<QQuickWindow> m_window;
     QQmlEngine *m_engine = nullptr;
