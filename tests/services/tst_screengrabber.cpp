@@ -2,6 +2,7 @@
 #include "CaptureWait.h"
 #include "ExtraDisplay.h"
 #include "ScreenGrabber.h"
+#include "ShotEncoder.h"
 #include "TestEnv.h"
 #include "XShmGrab.h"
 
@@ -312,6 +313,29 @@ private Q_SLOTS:
                 for (int x = 0; x < to.width(); ++x)
                     QCOMPARE(one.pixel(x, y), qRgb(10, 200, 77));
         }
+    }
+
+    void shotsComeOnlyFromWholePictures()
+    {
+        // A picture whose rows stop early (a read that failed half way) gives
+        // no shot; the whole one gives the JPEG and hash of its shrunk picture.
+        QImage picture(1000, 700, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        QPainter(&picture).fillRect(0, 0, 400, 250, Qt::black);
+        const QSize size(640, 448);
+        ShotEncoder partial(picture.size(), size, ScreenGrabber::jpegQuality);
+        partial.add(picture.constBits(), picture.height() - 1, picture.bytesPerLine());
+        QVERIFY(!partial.finish());
+
+        ShotEncoder whole(picture.size(), size, ScreenGrabber::jpegQuality);
+        for (int y = 0; y < picture.height(); y += 97)
+            whole.add(picture.constScanLine(y), std::min(97, picture.height() - y), picture.bytesPerLine());
+        const std::optional<ScreenShot> shot = whole.finish();
+        QVERIFY(shot);
+        QCOMPARE(QSize(shot->width, shot->height), size);
+        QCOMPARE(QImage::fromData(shot->jpeg, "JPG").size(), size);
+        QCOMPARE(shot->hash, ScreenGrabber::averageHash(ScreenGrabber::scaleToCapture(picture, size)));
+        QVERIFY(!ShotEncoder(picture.size(), QSize(1200, 700), ScreenGrabber::jpegQuality).finish());
     }
 
     void withoutScreenAccessNothingAndNoLog()
