@@ -116,7 +116,7 @@ AreaScaler::AreaScaler(QSize from, QSize to, Sink sink)
 
 void AreaScaler::add(const quint32 *row)
 {
-    if (done())
+    if (m_rowsIn >= m_from.height())
         return;
     const int k = m_rowsIn++;
     const auto *bytes = reinterpret_cast<const quint8 *>(row);

@@ -21,7 +21,6 @@ public:
     // The next row of the picture, `from.width()` pixels; rows beyond the
     // last are ignored.
     void add(const quint32 *row);
-    bool done() const { return m_rowsIn >= m_from.height(); }
 
     // Eight 16-bit lanes: the four channels of two pixels.
     typedef quint16 Lanes __attribute__((vector_size(16)));
