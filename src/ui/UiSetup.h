@@ -8,8 +8,8 @@ class QQmlEngine;
 // What the program does once at start-up before showing any QML.
 namespace UiSetup {
 
-// The software scene graph, unless QT_QUICK_BACKEND picks another. Call
-// before the first window exists.
+// The software scene graph, unless QT_QUICK_BACKEND picks another, and
+// frames drawn without a timer's delay. Call before the first window exists.
 void useDefaultRenderer();
 
 // Inter for the interface, falling back to Noto Sans, then DejaVu Sans.
