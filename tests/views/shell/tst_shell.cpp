@@ -108,6 +108,18 @@ private Q_SLOTS:
         QVERIFY(screenType().contains("TimerView"_L1));
     }
 
+    void windowIsBuiltAtItsOwnSize()
+    {
+        // Its content item is 0 x 0 until the window is exposed: screens
+        // built at that size would be laid out narrow, then again wide.
+        window()->close();
+        QTRY_VERIFY(!m_shell->window().isOpen());
+        m_shell->activate();
+        QVERIFY(ViewHarness::find(window(), u"sideRail"_s)->property("active").toBool());
+        QVERIFY(!ViewHarness::find(window(), u"bottomRail"_s)->property("active").toBool());
+        QVERIFY(QTest::qWaitForWindowExposed(window()));
+    }
+
     void railSwitchesScreensAndHighlightsTheCurrentOne()
     {
         resizeTo(940, 640);

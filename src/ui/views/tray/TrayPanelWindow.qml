@@ -31,7 +31,10 @@ Window {
     App.MenuBarView {
         id: view
         objectName: "menuBarView"
-        anchors.fill: parent
+        // The window's size, not the content item's: that one stays 0 x 0
+        // until the window is first exposed (laying the panel out twice).
+        width: window.width
+        height: window.height
         focus: true
         onOpenRequested: {
             window.openRequested()
