@@ -157,6 +157,7 @@ int main(int argc, char **argv)
     }
     shellOptions.bus = bus;
     shellOptions.notify = [](const QString &title, const QString &body) { Notifier::send(title, body); };
+    shellOptions.trayAfterFirstFrame = !options.tray;
     Shell shell(&model, shellOptions);
     // The window and the tray panel build the program's only QML engines, so
     // the last one to close may clear Qt's QML type registry as well.

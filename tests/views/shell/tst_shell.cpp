@@ -120,6 +120,19 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(window()));
     }
 
+    void trayIconWaitsForTheWindowsFirstFrame()
+    {
+        Shell::Options options;
+        options.trayAfterFirstFrame = true;
+        Shell shell(m_model.get(), options);
+        QSignalSpy framed(&shell.window(), &MainWindow::firstFrame);
+        QVERIFY(!shell.tray());
+        shell.activate();
+        QVERIFY(framed.wait());
+        QVERIFY(!shell.tray());
+        QTRY_VERIFY(shell.tray());
+    }
+
     void railSwitchesScreensAndHighlightsTheCurrentOne()
     {
         resizeTo(940, 640);

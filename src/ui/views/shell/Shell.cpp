@@ -9,6 +9,7 @@
 #include "ViewsSetup.h"
 
 #include <QGuiApplication>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -25,7 +26,22 @@ Shell::Shell(AppModel *model, Options options, QObject *parent)
     connect(m_window, &MainWindow::closed, this, &Shell::windowClosed);
     connect(m_panel, &TrayPanel::openRequested, this, &Shell::activate);
     connect(m_panel, &TrayPanel::quitRequested, this, &Shell::quitRequested);
+    if (m_options.trayAfterFirstFrame) {
+        connect(m_window, &MainWindow::firstFrame, this, &Shell::makeTray, Qt::QueuedConnection);
+        // A window that is not drawn (mapped on another workspace, say)
+        // must not leave the program without its icon.
+        QTimer::singleShot(1000, this, &Shell::makeTray);
+    } else {
+        makeTray();
+    }
+}
 
+Shell::~Shell() = default;
+
+void Shell::makeTray()
+{
+    if (m_tray)
+        return;
     m_tray = new Tray(m_state, m_options.bus, this);
     ViewsSetup::setTray(m_tray);
     connect(m_tray, &Tray::activated, this, &Shell::trayActivated);
@@ -33,8 +49,6 @@ Shell::Shell(AppModel *model, Options options, QObject *parent)
     connect(m_tray, &Tray::toggleRequested, m_state, &TrayState::toggle);
     connect(m_tray, &Tray::quitRequested, this, &Shell::quitRequested);
 }
-
-Shell::~Shell() = default;
 
 void Shell::activate()
 {
@@ -55,6 +69,7 @@ void Shell::trayActivated(QPoint near)
 
 void Shell::windowClosed()
 {
+    makeTray();
     if (m_tray->available())
         return;
     if (!m_model || !m_model->isRunning()) {

@@ -27,6 +27,9 @@ public:
         QDBusConnection bus = QDBusConnection(QString());
         // Shows a desktop notice (title, body).
         std::function<void(const QString &, const QString &)> notify;
+        // The tray icon is made once the window drew its first frame, not
+        // before: a launch that opens the window shows it sooner.
+        bool trayAfterFirstFrame = false;
     };
 
     static constexpr auto keepsTrackingNotice = "Zimbrel keeps tracking. Open it again from your applications menu.";
@@ -38,6 +41,7 @@ public:
     MainWindow &window() { return *m_window; }
     TrayPanel &panel() { return *m_panel; }
     TrayState &trayState() { return *m_state; }
+    // Null until it is made (see Options::trayAfterFirstFrame).
     Tray *tray() { return m_tray; }
 
     // Shows and raises the main window ("Open Zimbrel", a second launch).
@@ -48,6 +52,7 @@ Q_SIGNALS:
     void quitRequested();
 
 private:
+    void makeTray();
     void windowClosed();
     // The tray icon was clicked near `near`: the panel there, or on Wayland
     // the main window.
