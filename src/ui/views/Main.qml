@@ -20,13 +20,9 @@ Window {
     palette.toolTipBase: Ui.Palette.card
     palette.toolTipText: Ui.Palette.ink
 
-    // Sized from the window rather than filled into it: the content item
-    // only takes the window's size when the window is first exposed, and a
-    // screen built at 0 x 0 would be laid out twice (narrow, then wide).
     Loader {
         objectName: "content"
-        width: window.width
-        height: window.height
+        anchors.fill: parent
         sourceComponent: App.Model.signedIn ? screens : login
     }
 

@@ -6,6 +6,7 @@
 #include <QPixmapCache>
 #include <QQmlComponent>
 #include <QQmlEngine>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QTimer>
 #include <qqml.h>
@@ -70,7 +71,20 @@ QQuickWindow *ViewScene::build(QString *error)
     QObject *created = nullptr;
     {
         QQmlComponent component(engine, m_url, QQmlComponent::PreferSynchronous);
-        created = component.create();
+        created = component.beginCreate(engine->rootContext());
+        // A window's content item takes the window's size only when the
+        // window is first exposed: until then the scene would be laid out at
+        // 0 x 0 (the narrow layout, say) and again at its real size. It
+        // follows the window's size from the start instead, before the
+        // scene's bindings, layouts and loaders complete.
+        if (auto *window = qobject_cast<QQuickWindow *>(created)) {
+            const auto follow = [window] { window->contentItem()->setSize(window->size()); };
+            follow();
+            connect(window, &QWindow::widthChanged, window, follow);
+            connect(window, &QWindow::heightChanged, window, follow);
+        }
+        if (created)
+            component.completeCreate();
         if (!qobject_cast<QQuickWindow *>(created) && error)
             *error = component.isError() ? component.errorString() : QStringLiteral("%1 is not a window").arg(m_url.toString());
     }

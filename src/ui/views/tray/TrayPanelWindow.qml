@@ -31,10 +31,7 @@ Window {
     App.MenuBarView {
         id: view
         objectName: "menuBarView"
-        // The window's size, not the content item's: that one stays 0 x 0
-        // until the window is first exposed (laying the panel out twice).
-        width: window.width
-        height: window.height
+        anchors.fill: parent
         focus: true
         onOpenRequested: {
             window.openRequested()
