@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Window
 import Zimbrel.App as App
 import Zimbrel.Ui as Ui
 

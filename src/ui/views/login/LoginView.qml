@@ -200,8 +200,9 @@ Item {
                         Row {
                             anchors.centerIn: parent
                             spacing: 8
-                            App.LoginSpinner {
+                            Ui.Spinner {
                                 objectName: "signInSpinner"
+                                label: "Signing in"
                                 anchors.verticalCenter: parent.verticalCenter
                                 visible: login.busy
                                 color: signInButton.foreground

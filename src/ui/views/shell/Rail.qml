@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic as Controls
 import QtQuick.Templates as T
 import Zimbrel.App as App
 import Zimbrel.Ui as Ui
@@ -88,9 +87,9 @@ Item {
             readonly property string help: root.running ? "Zimbrel is tracking" : "Zimbrel"
             Accessible.description: help
             HoverHandler { id: markHover }
-            Controls.ToolTip.visible: markHover.hovered
-            Controls.ToolTip.text: help
-            Controls.ToolTip.delay: 500
+            T.ToolTip.visible: markHover.hovered
+            T.ToolTip.text: help
+            T.ToolTip.delay: 500
         }
 
         Item { width: 1; height: 8 }
@@ -133,9 +132,9 @@ Item {
         }
 
         HoverHandler { id: avatarHover }
-        Controls.ToolTip.visible: avatarHover.hovered
-        Controls.ToolTip.text: root.person
-        Controls.ToolTip.delay: 500
+        T.ToolTip.visible: avatarHover.hovered
+        T.ToolTip.text: root.person
+        T.ToolTip.delay: 500
     }
 
     Row {

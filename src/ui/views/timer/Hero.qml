@@ -1,5 +1,5 @@
 import QtQuick
-import QtQuick.Controls.Basic
+import QtQuick.Templates as T
 import QtQuick.Layouts
 import Zimbrel.App as App
 import Zimbrel.Ui as Ui
@@ -170,9 +170,9 @@ Rectangle {
                     Layout.maximumWidth: 260
                     implicitWidth: button.implicitWidth
                     implicitHeight: button.implicitHeight
-                    ToolTip.visible: hover.hovered && help !== ""
-                    ToolTip.text: help
-                    ToolTip.delay: 600
+                    T.ToolTip.visible: hover.hovered && help !== ""
+                    T.ToolTip.text: help
+                    T.ToolTip.delay: 600
 
                     HoverHandler { id: hover }
 

@@ -1,5 +1,5 @@
 import QtQuick
-import QtQuick.Controls.Basic
+import QtQuick.Templates as T
 import QtQuick.Layouts
 import Zimbrel.App as App
 import Zimbrel.Ui as Ui
@@ -30,9 +30,9 @@ Item {
 
     // The help sits on the row's frame, which stays enabled: a disabled item
     // gets no hover.
-    ToolTip.visible: hover.hovered && help !== ""
-    ToolTip.text: help
-    ToolTip.delay: 600
+    T.ToolTip.visible: hover.hovered && help !== ""
+    T.ToolTip.text: help
+    T.ToolTip.delay: 600
     HoverHandler { id: hover }
 
     function open() {
@@ -130,12 +130,25 @@ Item {
         }
     }
 
-    Menu {
+    T.Menu {
         id: menu
         objectName: "pickerMenu"
         // As wide as the row, never wider than the window allows.
         width: Math.max(root.width, 220)
+        implicitHeight: Math.max(implicitBackgroundHeight + topInset + bottomInset,
+                                 contentHeight + topPadding + bottomPadding)
         padding: 6
+        overlap: 1
+
+        // The entries in a list that scrolls when the window is too short for them.
+        contentItem: ListView {
+            implicitHeight: contentHeight
+            model: menu.contentModel
+            interactive: Window.window ? contentHeight + menu.topPadding + menu.bottomPadding > Window.window.height : false
+            clip: true
+            currentIndex: menu.currentIndex
+            T.ScrollBar.vertical: Ui.ThinScrollBar { policy: T.ScrollBar.AsNeeded }
+        }
 
         background: Rectangle {
             implicitWidth: 220
@@ -150,13 +163,15 @@ Item {
             id: choices
             active: false
             model: root.items
-            delegate: MenuItem {
+            delegate: T.MenuItem {
                 id: item
                 required property int index
                 required property string name
                 required property bool current
                 text: name
+                implicitWidth: implicitContentWidth + leftPadding + rightPadding
                 implicitHeight: 32
+                padding: 6
                 Accessible.name: name
                 Accessible.checked: current
                 Accessible.onPressAction: triggered()

@@ -1,5 +1,5 @@
 import QtQuick
-import QtQuick.Controls.Basic
+import QtQuick.Templates as T
 import QtQuick.Layouts
 import Zimbrel.App as App
 import Zimbrel.Ui as Ui
@@ -38,9 +38,9 @@ Item {
         contentHeight: content.implicitHeight + root.margin + 6
         boundsBehavior: Flickable.StopAtBounds
         clip: true
-        ScrollBar.vertical: ScrollBar {
+        T.ScrollBar.vertical: Ui.ThinScrollBar {
             id: scrollBar
-            policy: flick.contentHeight > flick.height ? ScrollBar.AsNeeded : ScrollBar.AlwaysOff
+            policy: flick.contentHeight > flick.height ? T.ScrollBar.AsNeeded : T.ScrollBar.AlwaysOff
         }
 
         ColumnLayout {
@@ -56,12 +56,14 @@ Item {
                 title: root.vm.greetingTitle
                 muted: root.vm.firstName
 
-                BusyIndicator {
+                Ui.Spinner {
                     objectName: "timerLoading"
                     running: root.vm.loading
                     visible: running
                     implicitWidth: 22
                     implicitHeight: 22
+                    color: Ui.Palette.muted
+                    label: "Loading"
                 }
             }
 

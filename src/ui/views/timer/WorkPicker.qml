@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Zimbrel.App as App
 import Zimbrel.Ui as Ui

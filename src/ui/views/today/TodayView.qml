@@ -1,5 +1,5 @@
 import QtQuick
-import QtQuick.Controls.Basic
+import QtQuick.Templates as T
 import QtQuick.Layouts
 import Zimbrel.App as App
 import Zimbrel.Ui as Ui
@@ -24,7 +24,7 @@ Item {
         contentHeight: content.implicitHeight + 2 * root.margin
         boundsBehavior: Flickable.StopAtBounds
         clip: true
-        ScrollBar.vertical: ScrollBar { policy: flick.contentHeight > flick.height ? ScrollBar.AsNeeded : ScrollBar.AlwaysOff }
+        T.ScrollBar.vertical: Ui.ThinScrollBar { policy: flick.contentHeight > flick.height ? T.ScrollBar.AsNeeded : T.ScrollBar.AlwaysOff }
 
         ColumnLayout {
             id: content

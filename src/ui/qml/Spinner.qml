@@ -7,11 +7,13 @@ Item {
 
     property color color: "#ffffff"
     property bool running: visible
+    // What is under way, for assistive technology ("Signing in").
+    property string label
 
     implicitWidth: 14
     implicitHeight: 14
     Accessible.role: Accessible.Animation
-    Accessible.name: "Signing in"
+    Accessible.name: label
 
     Item {
         id: wheel
