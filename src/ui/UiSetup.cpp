@@ -30,6 +30,13 @@ void useDefaultRenderer()
     // Wayland paces frames by the compositor's callbacks and ignores this.
     if (!qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME"))
         qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
+    // On X11 a frame's pixels go to the server with the request, not through
+    // MIT-SHM: Qt reuses the shared segment only after a round trip to the
+    // server whenever a paint overlaps the previous one, which a ticking clock
+    // does every frame (the wait and the reply woke two threads). The few
+    // kilobytes a clock frame changes cost less to send than that.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
 }
 
 const QStringList &fontFamilies()

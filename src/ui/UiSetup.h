@@ -8,8 +8,9 @@ class QQmlEngine;
 // What the program does once at start-up before showing any QML.
 namespace UiSetup {
 
-// The software scene graph, unless QT_QUICK_BACKEND picks another, and
-// frames drawn without a timer's delay. Call before the first window exists.
+// The software scene graph, unless QT_QUICK_BACKEND picks another, and on
+// X11 frames drawn without a timer's delay and sent without a round trip.
+// Call before the application exists.
 void useDefaultRenderer();
 
 // Inter for the interface, falling back to Noto Sans, then DejaVu Sans.
