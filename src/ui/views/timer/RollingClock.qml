@@ -24,6 +24,17 @@ Row {
     Accessible.role: Accessible.StaticText
     Accessible.name: text
 
+    // Each second changes one or two characters: the clock hands every cell
+    // its character here, instead of every cell's binding reading the whole
+    // text again (and re-subscribing to it) on each change.
+    onTextChanged: {
+        for (let i = 0; i < cells.count; ++i) {
+            const cell = cells.itemAt(i)
+            if (cell)
+                cell.character = text.charAt(i)
+        }
+    }
+
     // The clock's colour at `share` of its alpha. The rolling digits fade
     // through their colour rather than through item opacity: the software
     // renderer draws text under an opacity below 1 span by span, handing
@@ -40,13 +51,14 @@ Row {
     }
 
     Repeater {
+        id: cells
         model: root.text.length
 
         Item {
             id: cell
 
             required property int index
-            readonly property string character: root.text.charAt(index)
+            property string character
             readonly property bool digit: character >= "0" && character <= "9"
             property string settled
             // When the character last changed, on the shared motion clock.
@@ -79,8 +91,13 @@ Row {
             clip: true
             Accessible.ignored: true
 
-            Component.onCompleted: settled = character
+            Component.onCompleted: {
+                settled = root.text.charAt(index)
+                character = settled
+            }
             onCharacterChanged: {
+                if (character === settled)
+                    return
                 outgoing.text = settled
                 settled = character
                 changedAt = root.motion.begin(root.motion.frameMs)
