@@ -17,6 +17,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <link.h>
+
+#include <cstring>
+
 using namespace Qt::StringLiterals;
 
 class TestShell : public QObject {
@@ -118,6 +122,20 @@ private Q_SLOTS:
         QVERIFY(ViewHarness::find(window(), u"sideRail"_s)->property("active").toBool());
         QVERIFY(!ViewHarness::find(window(), u"bottomRail"_s)->property("active").toBool());
         QVERIFY(QTest::qWaitForWindowExposed(window()));
+    }
+
+    // The screens are built on the templates alone: the control style (its
+    // plugins, libraries and QML types) loads for a tooltip, not with a screen.
+    void screensLoadNoControlStyle()
+    {
+        for (const char *title : {"Today", "Settings", "Timer"}) {
+            click(u"railItem."_s + QLatin1StringView(title));
+            QTRY_VERIFY(screenType().contains(QLatin1StringView(title)));
+        }
+        const auto styleLoaded = [](dl_phdr_info *info, size_t, void *) {
+            return std::strstr(info->dlpi_name, "/QtQuick/Controls/") ? 1 : 0;
+        };
+        QVERIFY(!dl_iterate_phdr(styleLoaded, nullptr));
     }
 
     void trayIconWaitsForTheWindowsFirstFrame()
