@@ -6,7 +6,8 @@
 # the interface imports (and the modules they import in turn; the install
 # test compares this list with the imports in src/), the SVG image format and
 # icon engine plugins (libqt6svg6), the Wayland platform plugin (qt6-wayland,
-# so the window runs natively in a Wayland session), and the interface font.
+# so the window runs natively in a Wayland session), the interface font, and
+# libsecret, which the keychain opens when first asked.
 set(ZIMBREL_QML_DEPENDS
   qml6-module-qtqml
   qml6-module-qtqml-workerscript
@@ -16,7 +17,7 @@ set(ZIMBREL_QML_DEPENDS
   qml6-module-qtquick-layouts
   qml6-module-qtquick-window
   qml6-module-qtquick-shapes)
-set(ZIMBREL_PACKAGE_DEPENDS ${ZIMBREL_QML_DEPENDS} libqt6svg6 qt6-wayland fonts-inter)
+set(ZIMBREL_PACKAGE_DEPENDS ${ZIMBREL_QML_DEPENDS} libqt6svg6 qt6-wayland fonts-inter libsecret-1-0)
 
 if(NOT CMAKE_INSTALL_PREFIX STREQUAL "/usr")
   # The programs carry their install folders (help page, autostart entry);

@@ -1,5 +1,6 @@
 #include "Keychain.h"
 
+#include "LibSecret.h"
 #include "PrivateFiles.h"
 #include "SessionBus.h"
 #include "TrackingLog.h"
@@ -10,8 +11,6 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QUrl>
-
-#include <libsecret/secret.h>
 
 #include <algorithm>
 #include <chrono>
@@ -28,6 +27,12 @@ constexpr std::chrono::milliseconds defaultPromptLimit{120000};
 std::chrono::milliseconds g_callLimit = defaultCallLimit;
 std::chrono::milliseconds g_promptLimit = defaultPromptLimit;
 constexpr qint64 maxFileBytes = 64 * 1024;
+
+// Only once busAvailable() said yes: the library is open then.
+const LibSecret &lib()
+{
+    return *LibSecret::get();
+}
 
 const SecretSchema *schema()
 {
@@ -49,12 +54,12 @@ const SecretSchema *schema()
 class Deadline {
 public:
     explicit Deadline(std::chrono::milliseconds limit = g_callLimit)
-        : m_cancellable(g_cancellable_new())
+        : m_cancellable(lib().cancellableNew())
         , m_limit(limit)
         , m_thread([this] {
             std::unique_lock lock(m_mutex);
             if (!m_wake.wait_for(lock, m_limit, [this] { return m_done; }))
-                g_cancellable_cancel(m_cancellable);
+                lib().cancellableCancel(m_cancellable);
         })
     {
     }
@@ -66,7 +71,7 @@ public:
         }
         m_wake.notify_all();
         m_thread.join();
-        g_object_unref(m_cancellable);
+        lib().objectUnref(m_cancellable);
     }
     GCancellable *cancellable() const { return m_cancellable; }
 
@@ -102,10 +107,10 @@ void noteFileStore(const char *why)
 // org.freedesktop.DBus.Error.Spawn.* error).
 bool meansNoService(const GError *error)
 {
-    if (error->domain == G_DBUS_ERROR) {
+    if (error->domain == lib().dbusErrorQuark()) {
         if (error->code == G_DBUS_ERROR_SERVICE_UNKNOWN || error->code == G_DBUS_ERROR_NAME_HAS_NO_OWNER)
             return true;
-        gchar *name = g_dbus_error_get_remote_error(error);
+        gchar *name = lib().dbusErrorGetRemoteError(error);
         const bool spawn = name && g_str_has_prefix(name, "org.freedesktop.DBus.Error.Spawn.");
         g_free(name);
         if (spawn)
@@ -128,9 +133,9 @@ bool meansNoService(const GError *error)
             return false;
         }
     }
-    if (error->domain == G_IO_ERROR && error->code == G_IO_ERROR_DBUS_ERROR) {
+    if (error->domain == lib().ioErrorQuark() && error->code == G_IO_ERROR_DBUS_ERROR) {
         // A remote error GLib has no code for: judged by its name.
-        gchar *name = g_dbus_error_get_remote_error(error);
+        gchar *name = lib().dbusErrorGetRemoteError(error);
         const bool none = name
             && (g_str_has_prefix(name, "org.freedesktop.DBus.Error.Spawn.")
                 || g_str_equal(name, "org.freedesktop.DBus.Error.ServiceUnknown")
@@ -140,7 +145,7 @@ bool meansNoService(const GError *error)
     }
     // No bus at all (the connection itself failed). Slow answers are not that:
     // they leave the keyring in charge.
-    return error->domain == G_IO_ERROR && !SessionBus::available() && error->code != G_IO_ERROR_CANCELLED
+    return error->domain == lib().ioErrorQuark() && !SessionBus::available() && error->code != G_IO_ERROR_CANCELLED
         && error->code != G_IO_ERROR_TIMED_OUT;
 }
 
@@ -159,13 +164,19 @@ Outcome outcomeOf(GError *error, const char *operation)
     return none ? Outcome::noService : Outcome::failed;
 }
 
-// Without a session bus libsecret would try to autolaunch one: never ask it then.
+// Without a session bus libsecret would try to autolaunch one: never ask it
+// then. Only here, with a bus, is libsecret opened.
 bool busAvailable()
 {
-    if (SessionBus::available())
-        return true;
-    noteFileStore("no session bus");
-    return false;
+    if (!SessionBus::available()) {
+        noteFileStore("no session bus");
+        return false;
+    }
+    if (!LibSecret::get()) {
+        noteFileStore("libsecret cannot be opened");
+        return false;
+    }
+    return true;
 }
 
 QString fileName(const QString &account)
@@ -231,7 +242,7 @@ Outcome secretStore(const QString &value, const QString &account, std::chrono::m
     GError *error = nullptr;
     {
         Deadline deadline(limit);
-        secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, "Zimbrel session", secret.constData(),
+        lib().passwordStoreSync(schema(), SECRET_COLLECTION_DEFAULT, "Zimbrel session", secret.constData(),
                                    deadline.cancellable(), &error, "service", service, "account", acct.constData(),
                                    nullptr);
     }
@@ -246,7 +257,7 @@ Outcome secretLookup(const QString &account, std::optional<QString> &value)
     gchar *secret = nullptr;
     {
         Deadline deadline;
-        secret = secret_password_lookup_sync(schema(), deadline.cancellable(), &error, "service", service, "account",
+        secret = lib().passwordLookupSync(schema(), deadline.cancellable(), &error, "service", service, "account",
                                              acct.constData(), nullptr);
     }
     const Outcome outcome = outcomeOf(error, "read");
@@ -257,7 +268,7 @@ Outcome secretLookup(const QString &account, std::optional<QString> &value)
             value = text;
     }
     if (secret)
-        secret_password_free(secret);
+        lib().passwordFree(secret);
     return outcome;
 }
 
@@ -267,7 +278,7 @@ Outcome secretClear(const QString &account)
     GError *error = nullptr;
     {
         Deadline deadline;
-        secret_password_clear_sync(schema(), deadline.cancellable(), &error, "service", service, "account",
+        lib().passwordClearSync(schema(), deadline.cancellable(), &error, "service", service, "account",
                                    acct.constData(), nullptr);
     }
     return outcomeOf(error, "delete");
@@ -279,18 +290,18 @@ bool hasDefaultCollection()
 {
     GError *error = nullptr;
     Deadline deadline;
-    SecretService *secrets = secret_service_get_sync(SECRET_SERVICE_NONE, deadline.cancellable(), &error);
+    SecretService *secrets = lib().serviceGetSync(SECRET_SERVICE_NONE, deadline.cancellable(), &error);
     if (!secrets) {
         g_clear_error(&error);
         return false;
     }
-    SecretCollection *collection = secret_collection_for_alias_sync(secrets, SECRET_COLLECTION_DEFAULT,
-                                                                   SECRET_COLLECTION_NONE, deadline.cancellable(), &error);
+    SecretCollection *collection = lib().collectionForAliasSync(secrets, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE,
+                                                                deadline.cancellable(), &error);
     g_clear_error(&error);
-    g_object_unref(secrets);
+    lib().objectUnref(secrets);
     if (!collection)
         return false;
-    g_object_unref(collection);
+    lib().objectUnref(collection);
     return true;
 }
 
