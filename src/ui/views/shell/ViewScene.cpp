@@ -69,15 +69,17 @@ QQuickWindow *ViewScene::build(QString *error)
     connect(engine, &QObject::destroyed, [] { --g_liveEngines; });
     ViewsSetup::registerWith(*engine, ViewsSetup::model());
     QObject *created = nullptr;
+    QQuickWindow *window = nullptr;
     {
         QQmlComponent component(engine, m_url, QQmlComponent::PreferSynchronous);
         created = component.beginCreate(engine->rootContext());
+        window = qobject_cast<QQuickWindow *>(created);
         // A window's content item takes the window's size only when the
         // window is first exposed: until then the scene would be laid out at
         // 0 x 0 (the narrow layout, say) and again at its real size. It
         // follows the window's size from the start instead, before the
         // scene's bindings, layouts and loaders complete.
-        if (auto *window = qobject_cast<QQuickWindow *>(created)) {
+        if (window) {
             const auto follow = [window] { window->contentItem()->setSize(window->size()); };
             follow();
             connect(window, &QWindow::widthChanged, window, follow);
@@ -85,10 +87,9 @@ QQuickWindow *ViewScene::build(QString *error)
         }
         if (created)
             component.completeCreate();
-        if (!qobject_cast<QQuickWindow *>(created) && error)
+        if (!window && error)
             *error = component.isError() ? component.errorString() : QStringLiteral("%1 is not a window").arg(m_url.toString());
     }
-    auto *window = qobject_cast<QQuickWindow *>(created);
     if (!window) {
         delete created;
         delete engine;
