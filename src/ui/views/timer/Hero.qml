@@ -109,6 +109,7 @@ Rectangle {
                             scale: Math.min(1, parent.width / Math.max(1, implicitWidth))
                             text: root.vm.todayClock
                             color: "white"
+                            backdrop: root.color
                             font.pixelSize: root.oneColumn ? 26 : root.roomy ? 34 : 28
                             font.weight: Font.DemiBold
                             Accessible.ignored: true
@@ -248,6 +249,7 @@ Rectangle {
                         label: "This session"
                         value: root.vm.sessionMetric
                         lit: root.vm.running
+                        backdrop: root.color
                     }
                     Rectangle {
                         width: 1
@@ -259,6 +261,7 @@ Rectangle {
                         label: "Left today"
                         value: root.vm.leftToday
                         lit: false
+                        backdrop: root.color
                     }
                 }
             }

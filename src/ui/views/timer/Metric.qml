@@ -10,6 +10,8 @@ Column {
     required property string label
     required property string value
     property bool lit: false
+    // The opaque colour behind the figure (see RollingClock).
+    property color backdrop: "transparent"
 
     spacing: 3
     Accessible.role: Accessible.StaticText
@@ -24,6 +26,7 @@ Column {
     App.RollingClock {
         text: root.value
         color: root.lit ? Ui.Palette.lime : "white"
+        backdrop: root.backdrop
         font.pixelSize: 15
         font.weight: Font.DemiBold
         Accessible.ignored: true

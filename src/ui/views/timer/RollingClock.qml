@@ -10,6 +10,10 @@ Row {
     property string text
     property font font: Qt.application.font
     property color color: Ui.Palette.ink
+    // The opaque colour the clock sits on, if any. Each cell then paints it
+    // under its digits, so a frame repaints only the cells and not the card,
+    // dial and window beneath them.
+    property color backdrop: "transparent"
 
     readonly property real digitWidth: {
         let widest = 0
@@ -54,7 +58,7 @@ Row {
         id: cells
         model: root.text.length
 
-        Item {
+        Rectangle {
             id: cell
 
             required property int index
@@ -71,11 +75,22 @@ Row {
             // Only while rolling does the cell follow the motion clock, so a
             // clock's resting cells cost nothing on the frames of the others.
             property bool rolling: false
+            // The two faces take turns: the one that shows the character
+            // rolls in at full colour, the other keeps the character before
+            // it and fades as it rolls out. A change thus lays out one
+            // character, and settling only moves the faces; a text whose
+            // colour changes has its glyphs built again.
+            property bool firstShows: true
+            // The outgoing face's share of the colour; kept once it is
+            // hidden, so hiding it does not touch its glyphs.
+            property real outShare: 0
 
             function follow() {
                 const motion = root.motion
                 const along = motion.still ? 1 : Math.min(1, (motion.now - changedAt + motion.frameMs) / (2 * motion.frameMs))
                 progress = 1 - (1 - along) * (1 - along)
+                if (progress < 1)
+                    outShare = 1 - progress
                 rolling = progress < 1
             }
 
@@ -86,43 +101,46 @@ Row {
                 function onStillChanged() { cell.follow() }
             }
 
-            width: digit ? root.digitWidth : incoming.implicitWidth
-            height: incoming.implicitHeight
+            // Whole pixels, so that the backdrops cover every pixel they
+            // touch and nothing beneath is painted again.
+            width: digit ? root.digitWidth : Math.ceil(first.implicitWidth)
+            height: Math.ceil(first.implicitHeight)
+            color: root.backdrop
             clip: true
             Accessible.ignored: true
 
             Component.onCompleted: {
                 settled = root.text.charAt(index)
                 character = settled
+                first.text = settled
             }
             onCharacterChanged: {
                 if (character === settled)
                     return
-                outgoing.text = settled
                 settled = character
+                firstShows = !firstShows
+                ;(firstShows ? first : second).text = character
                 changedAt = root.motion.begin(root.motion.frameMs)
                 follow()
             }
 
-            Text {
-                id: incoming
-                y: (1 - cell.progress) * cell.height * 0.55
-                width: parent.width
+            component Face: Text {
+                property bool shows
+                y: shows ? (1 - cell.progress) * cell.height * 0.55 : -cell.progress * cell.height * 0.55
+                visible: shows || cell.progress < 1
+                width: cell.width
                 horizontalAlignment: Text.AlignHCenter
-                text: cell.character
                 font: root.font
-                color: root.faded(cell.progress)
+                color: shows ? root.color : root.faded(cell.outShare)
                 Accessible.ignored: true
             }
-            Text {
-                id: outgoing
-                y: -cell.progress * cell.height * 0.55
-                visible: cell.progress < 1
-                width: parent.width
-                horizontalAlignment: Text.AlignHCenter
-                font: root.font
-                color: root.faded(1 - cell.progress)
-                Accessible.ignored: true
+            Face {
+                id: first
+                shows: cell.firstShows
+            }
+            Face {
+                id: second
+                shows: !cell.firstShows
             }
         }
     }

@@ -79,6 +79,7 @@ Ui.CardStyle {
                         transformOrigin: Item.Left
                         text: root.clock ? root.value : ""
                         color: Ui.Palette.ink
+                        backdrop: Ui.Palette.card
                         font.pixelSize: 19
                         font.weight: Font.DemiBold
                         Accessible.ignored: true
