@@ -1,9 +1,10 @@
 import QtQuick
 import Zimbrel.Ui as Ui
 
-// A clock whose digits roll to their new value: the old digit slides up and
-// fades as the new one comes in from below. Every digit sits in a cell as
-// wide as the widest digit (as in ClockText), so the text never shifts.
+// A clock whose digits roll to their new value like a counter's wheels: the
+// old digit slides up out of its cell as the new one comes in from below.
+// Every digit sits in a cell as wide as the widest digit (as in ClockText),
+// so the text never shifts.
 Row {
     id: root
 
@@ -39,16 +40,6 @@ Row {
         }
     }
 
-    // The clock's colour at `share` of its alpha. The rolling digits fade
-    // through their colour rather than through item opacity: the software
-    // renderer draws text under an opacity below 1 span by span, handing
-    // each large glyph to a pool of threads, while text in a translucent
-    // colour takes the direct glyph blit. The pixels are the same but for
-    // rounding (one level in 255).
-    function faded(share) {
-        return share >= 1 ? color : Qt.rgba(color.r, color.g, color.b, color.a * share)
-    }
-
     FontMetrics {
         id: metrics
         font: root.font
@@ -76,22 +67,22 @@ Row {
             // clock's resting cells cost nothing on the frames of the others.
             property bool rolling: false
             // The two faces take turns: the one that shows the character
-            // rolls in at full colour, the other keeps the character before
-            // it and fades as it rolls out. A change thus lays out one
-            // character, and settling only moves the faces; a text whose
-            // colour changes has its glyphs built again.
+            // rolls in, the other keeps the character before it and rolls
+            // out. A change thus lays out one character, and the roll only
+            // moves the faces; a text whose colour changed would have its
+            // glyphs built again.
             property bool firstShows: true
-            // The outgoing face's share of the colour; kept once it is
-            // hidden, so hiding it does not touch its glyphs.
-            property real outShare: 0
 
             function follow() {
                 const motion = root.motion
                 const along = motion.still ? 1 : Math.min(1, (motion.now - changedAt + motion.frameMs) / (2 * motion.frameMs))
                 progress = 1 - (1 - along) * (1 - along)
-                if (progress < 1)
-                    outShare = 1 - progress
                 rolling = progress < 1
+                // The whole cell is painted again: a plain rectangle is
+                // cheaper to repaint than the ragged region of the faces'
+                // old and new places, which the painter clips line by line.
+                if (root.backdrop.a > 0)
+                    update()
             }
 
             Connections {
@@ -126,12 +117,12 @@ Row {
 
             component Face: Text {
                 property bool shows
-                y: shows ? (1 - cell.progress) * cell.height * 0.55 : -cell.progress * cell.height * 0.55
+                y: shows ? (1 - cell.progress) * cell.height : -cell.progress * cell.height
                 visible: shows || cell.progress < 1
                 width: cell.width
                 horizontalAlignment: Text.AlignHCenter
                 font: root.font
-                color: shows ? root.color : root.faded(cell.outShare)
+                color: root.color
                 Accessible.ignored: true
             }
             Face {
