@@ -94,7 +94,7 @@ Row {
 
             // Whole pixels, so that the backdrops cover every pixel they
             // touch and nothing beneath is painted again.
-            width: digit ? root.digitWidth : Math.ceil(first.implicitWidth)
+            width: digit ? root.digitWidth : Math.ceil(metrics.advanceWidth(character))
             height: Math.ceil(first.implicitHeight)
             color: root.backdrop
             clip: true
@@ -110,7 +110,8 @@ Row {
                     return
                 settled = character
                 firstShows = !firstShows
-                ;(firstShows ? first : second).text = character
+                const face = firstShows ? first : second
+                face.text = character
                 changedAt = root.motion.begin(root.motion.frameMs)
                 follow()
             }
