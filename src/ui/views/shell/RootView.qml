@@ -55,25 +55,25 @@ Item {
         sourceComponent: App.Rail { horizontal: true }
     }
 
-    // The selected screen on its card.
+    // The selected screen on its card. Its place is bound rather than
+    // anchored: anchors take effect only once the card is complete, after
+    // the screen inside was built, so the screen would be built and laid
+    // out at no width first and then again at its own.
     Rectangle {
         id: screenCard
         objectName: "screenCard"
-        anchors.top: root.wide ? parent.top : topBar.bottom
-        anchors.bottom: root.wide ? parent.bottom : bottomRail.top
-        anchors.left: root.wide ? sideRail.right : parent.left
-        anchors.right: parent.right
-        anchors.topMargin: root.wide ? 8 : 0
-        anchors.bottomMargin: root.wide ? 8 : 0
-        anchors.leftMargin: root.wide ? 0 : 8
-        anchors.rightMargin: 8
+        x: root.wide ? sideRail.width : 8
+        y: root.wide ? 8 : topBar.height
+        width: root.width - x - 8
+        height: root.height - y - (root.wide ? 8 : bottomRail.height)
         radius: 26
         color: Ui.Palette.canvas
 
         Loader {
             id: screen
             objectName: "screen"
-            anchors.fill: parent
+            width: parent.width
+            height: parent.height
             // The model's Screen enum: 0 Timer, 1 Today, 2 Settings.
             sourceComponent: App.Model.screen === 1 ? today : App.Model.screen === 2 ? settings : timer
         }
