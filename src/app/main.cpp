@@ -3,6 +3,7 @@
 // session: a second launch hands over to the first.
 #include "API.h"
 #include "AppModel.h"
+#include "FontReadAhead.h"
 #include "Appearance.h"
 #include "ApplicationService.h"
 #include "InstanceLock.h"
@@ -20,12 +21,14 @@
 #include <QApplication>
 #include <QCoroTask>
 #include <QDateTime>
+#include <QScopeGuard>
 #include <QTextStream>
 
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -51,10 +54,11 @@ bool hasDisplay()
            || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
-bool asksHeadless(int argc, char **argv)
+// Whether the command line holds `option`, before the application parses it.
+bool asks(int argc, char **argv, const char *option)
 {
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--headless") == 0)
+        if (std::strcmp(argv[i], option) == 0)
             return true;
     return false;
 }
@@ -83,7 +87,12 @@ int main(int argc, char **argv)
     const bool display = hasDisplay();
     if (!display)
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    const bool windowless = asksHeadless(argc, argv) || !display;
+    const bool windowless = asks(argc, argv, "--headless") || !display;
+    // A launch that shows the window reads the fonts beside the rest of its
+    // start-up; one that starts in the tray reads them when the window opens.
+    std::optional<FontReadAhead> fonts;
+    if (!windowless && !asks(argc, argv, "--tray"))
+        fonts.emplace();
 
     QGuiApplication::setApplicationName(u"zimbrel"_s);
     QGuiApplication::setApplicationDisplayName(u"Zimbrel"_s);
@@ -96,6 +105,8 @@ int main(int argc, char **argv)
     std::unique_ptr<QGuiApplication> app = windowless ? std::make_unique<QGuiApplication>(argc, argv)
                                                       : std::make_unique<QApplication>(argc, argv);
     app->setQuitOnLastWindowClosed(false);
+    // The font worker may use the application: it ends first.
+    const auto fontsDone = qScopeGuard([&fonts] { fonts.reset(); });
     LocalZone zone;
 
     const auto parsed = LaunchOptions::parse(QCoreApplication::arguments());
@@ -128,6 +139,9 @@ int main(int argc, char **argv)
     }
     if (claim == SingleInstance::Claim::NoBus)
         qCInfo(lcTracking, "no session bus: running without tray icon, change signals and the one-program name");
+
+    if (fonts)
+        fonts->readDatabase();
 
     if (options.server)
         API::setBaseURL(*options.server);
