@@ -22,16 +22,7 @@ Window {
     Loader {
         objectName: "content"
         anchors.fill: parent
-        sourceComponent: App.Model.signedIn ? screens : login
-    }
-
-    Component {
-        id: login
-        App.LoginView {}
-    }
-
-    Component {
-        id: screens
-        App.RootView {}
+        // By file, so that the view not shown is not even compiled at start.
+        source: App.Model.signedIn ? "RootView.qml" : "LoginView.qml"
     }
 }

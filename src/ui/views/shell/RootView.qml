@@ -74,23 +74,9 @@ Item {
             objectName: "screen"
             width: parent.width
             height: parent.height
-            // The model's Screen enum: 0 Timer, 1 Today, 2 Settings.
-            sourceComponent: App.Model.screen === 1 ? today : App.Model.screen === 2 ? settings : timer
+            // The model's Screen enum: 0 Timer, 1 Today, 2 Settings. By file:
+            // a screen is compiled when it is first shown.
+            source: App.Model.screen === 1 ? "TodayView.qml" : App.Model.screen === 2 ? "SettingsView.qml" : "TimerView.qml"
         }
-    }
-
-    Component {
-        id: timer
-        App.TimerView {}
-    }
-
-    Component {
-        id: today
-        App.TodayView {}
-    }
-
-    Component {
-        id: settings
-        App.SettingsView {}
     }
 }
