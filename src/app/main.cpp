@@ -90,8 +90,9 @@ int main(int argc, char **argv)
     const bool windowless = asks(argc, argv, "--headless") || !display;
     // A launch that shows the window reads the fonts beside the rest of its
     // start-up; one that starts in the tray reads them when the window opens.
+    const bool showsWindow = !windowless && !asks(argc, argv, "--tray");
     std::optional<FontReadAhead> fonts;
-    if (!windowless && !asks(argc, argv, "--tray"))
+    if (showsWindow)
         fonts.emplace();
 
     QGuiApplication::setApplicationName(u"zimbrel"_s);
@@ -140,8 +141,11 @@ int main(int argc, char **argv)
     if (claim == SingleInstance::Claim::NoBus)
         qCInfo(lcTracking, "no session bus: running without tray icon, change signals and the one-program name");
 
-    if (fonts)
+    // The window's fonts and QML load beside the model's set-up.
+    if (showsWindow) {
         fonts->readDatabase();
+        MainWindow::preload();
+    }
 
     if (options.server)
         API::setBaseURL(*options.server);

@@ -21,13 +21,18 @@ namespace ViewsSetup {
 
 void registerWith(QQmlEngine &engine, AppModel *model)
 {
+    registerTypes(engine);
+    g_model = model;
+    TimerViews::registerWith(engine, model);
+}
+
+void registerTypes(QQmlEngine &engine)
+{
     if (!g_typesRegistered) {
         qml_register_types_Zimbrel_App();
         g_typesRegistered = true;
     }
-    g_model = model;
     UiSetup::registerWith(engine);
-    TimerViews::registerWith(engine, model);
 }
 
 void forgetTypes()

@@ -9,6 +9,9 @@ class Tray;
 namespace ViewsSetup {
 
 void registerWith(QQmlEngine &engine, AppModel *model);
+// The part of registerWith that needs no model: enough for the engine to load
+// the modules' files, not to create their objects.
+void registerTypes(QQmlEngine &engine);
 // After the process-wide QML type registrations were cleared (no engine
 // left): the next registerWith registers both modules' types again.
 void forgetTypes();

@@ -285,6 +285,21 @@ private Q_SLOTS:
         click(u"railItem.Timer"_s);
     }
 
+    void windowIsBuiltInThePreloadedEngine()
+    {
+        window()->close();
+        QTRY_VERIFY(!m_shell->window().isOpen());
+        QTRY_COMPARE(ViewScene::liveEngines(), 0);
+        MainWindow::preload();
+        QCOMPARE(ViewScene::liveEngines(), 1);
+        const QPointer<QQmlEngine> preloaded = qApp->findChild<QQmlEngine *>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(preloaded);
+        QVERIFY(openWindow());
+        QCOMPARE(qmlEngine(window()), preloaded.data());
+        QCOMPARE(ViewScene::liveEngines(), 1);
+        QVERIFY(screenType().contains("TimerView"_L1));
+    }
+
     void signedOutShowsTheLoginView()
     {
         TestEnv::IsolatedHome home;

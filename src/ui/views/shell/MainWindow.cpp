@@ -12,10 +12,24 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+QUrl mainUrl()
+{
+    return QUrl(u"qrc:/qt/qml/Zimbrel/App/Main.qml"_s);
+}
+} // namespace
+
 MainWindow::MainWindow(QObject *parent)
     : QObject(parent)
-    , m_scene(new ViewScene(QUrl(u"qrc:/qt/qml/Zimbrel/App/Main.qml"_s), this))
+    , m_scene(new ViewScene(mainUrl(), this))
 {
+}
+
+void MainWindow::preload()
+{
+    // The screens as a signed-in member first sees them; the login view is
+    // loaded when it is shown instead.
+    ViewScene::preload(mainUrl(), {QUrl(u"RootView.qml"_s), QUrl(u"TimerView.qml"_s)});
 }
 
 MainWindow::~MainWindow()

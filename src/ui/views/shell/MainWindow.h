@@ -20,6 +20,10 @@ public:
     explicit MainWindow(QObject *parent = nullptr);
     ~MainWindow() override;
 
+    // Starts loading the window's QML and its first screen's in the
+    // background, for a show() soon after (see ViewScene::preload).
+    static void preload();
+
     // The launch settings' size: applied 0.4 s after the window is first
     // shown, keeping its top-left corner. An empty size leaves it alone.
     void setLaunchSize(QSize size) { m_launchSize = size; }

@@ -2,6 +2,7 @@
 
 #include "ViewsSetup.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QPixmapCache>
 #include <QQmlComponent>
@@ -19,6 +20,14 @@ namespace {
 // Engines built by scenes and not yet destroyed, across all scenes.
 int g_liveEngines = 0;
 bool g_onlyEngines = false;
+
+// The engine preload() made, with the components loading into it, until a
+// build takes them.
+struct Preloaded {
+    QUrl url;
+    QQmlEngine *engine = nullptr;
+};
+Preloaded g_preloaded;
 
 // glibc keeps up to seven freed chunks of each small size (up to 1 KiB) per
 // thread for quick reuse. Left over from a closed scene they lie scattered
@@ -60,13 +69,38 @@ ViewScene::~ViewScene()
     delete m_window.data();
 }
 
+QQmlEngine *ViewScene::newEngine(QObject *parent)
+{
+    auto *engine = new QQmlEngine(parent);
+    ++g_liveEngines;
+    connect(engine, &QObject::destroyed, [] { --g_liveEngines; });
+    return engine;
+}
+
+void ViewScene::preload(const QUrl &url, const QList<QUrl> &alsoLoad)
+{
+    if (g_preloaded.engine)
+        return;
+    // The application's until a build takes it.
+    QQmlEngine *engine = newEngine(QCoreApplication::instance());
+    ViewsSetup::registerTypes(*engine);
+    new QQmlComponent(engine, url, QQmlComponent::Asynchronous, engine);
+    for (const QUrl &other : alsoLoad)
+        new QQmlComponent(engine, url.resolved(other), QQmlComponent::Asynchronous, engine);
+    g_preloaded = {url, engine};
+}
+
 QQuickWindow *ViewScene::build(QString *error)
 {
     if (m_window)
         return m_window;
-    auto *engine = new QQmlEngine(this);
-    ++g_liveEngines;
-    connect(engine, &QObject::destroyed, [] { --g_liveEngines; });
+    QQmlEngine *engine = nullptr;
+    if (g_preloaded.engine && g_preloaded.url == m_url) {
+        engine = std::exchange(g_preloaded, {}).engine;
+        engine->setParent(this);
+    } else {
+        engine = newEngine(this);
+    }
     ViewsSetup::registerWith(*engine, ViewsSetup::model());
     QObject *created = nullptr;
     QQuickWindow *window = nullptr;

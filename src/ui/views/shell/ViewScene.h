@@ -25,6 +25,14 @@ public:
     // Builds the engine and the window (hidden) from the URL; nullptr with
     // `error` set when the QML fails. Builds nothing while a window exists.
     QQuickWindow *build(QString *error);
+
+    // Starts loading `url`'s files, the modules they import and the files
+    // `alsoLoad` names (relative to `url`; those the scene loads by file) on
+    // Qt's QML loader thread, into an engine that the next build() of a
+    // scene for the same URL takes over: the loading then overlaps whatever
+    // the caller does in the meantime. Needs no model yet. Call it only when
+    // that build will follow, since the engine holds its types until then.
+    static void preload(const QUrl &url, const QList<QUrl> &alsoLoad = {});
     QQuickWindow *window() const { return m_window; }
 
     // Lets go of the window and its engine (see above). The window is
@@ -40,6 +48,9 @@ public:
     static int liveEngines();
 
 private:
+    // A new engine, counted among the live ones until it is destroyed.
+    static QQmlEngine *newEngine(QObject *parent);
+
     // After an engine went: with no scene's engine left, drops the caches Qt
     // keeps for the whole process; then hands the freed heap back.
     static void releaseShared();
