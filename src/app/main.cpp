@@ -3,9 +3,9 @@
 // session: a second launch hands over to the first.
 #include "API.h"
 #include "AppModel.h"
-#include "FontReadAhead.h"
 #include "Appearance.h"
 #include "ApplicationService.h"
+#include "FontReadAhead.h"
 #include "InstanceLock.h"
 #include "LaunchOptions.h"
 #include "LocalZone.h"

@@ -22,10 +22,10 @@ int g_liveEngines = 0;
 bool g_onlyEngines = false;
 
 // The engine preload() made, with the components loading into it, until a
-// build takes them.
+// build takes them (or the application ends).
 struct Preloaded {
     QUrl url;
-    QQmlEngine *engine = nullptr;
+    QPointer<QQmlEngine> engine;
 };
 Preloaded g_preloaded;
 
@@ -96,7 +96,7 @@ QQuickWindow *ViewScene::build(QString *error)
         return m_window;
     QQmlEngine *engine = nullptr;
     if (g_preloaded.engine && g_preloaded.url == m_url) {
-        engine = std::exchange(g_preloaded, {}).engine;
+        engine = std::exchange(g_preloaded, {}).engine.data();
         engine->setParent(this);
     } else {
         engine = newEngine(this);
