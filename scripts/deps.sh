@@ -34,7 +34,7 @@ packages=(
   # the window on Wayland
   qt6-wayland
   # fonts and icon build
-  fonts-inter fonts-noto-core fonts-dejavu-core libfontconfig-dev nodejs
+  fonts-inter fonts-noto-core fonts-dejavu-core nodejs
   # screenshots for developers
   imagemagick bc file
   # the web pages' tests and screenshots: headless browser and its WebDriver

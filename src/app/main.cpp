@@ -21,7 +21,6 @@
 #include <QApplication>
 #include <QCoroTask>
 #include <QDateTime>
-#include <QScopeGuard>
 #include <QTextStream>
 
 #include <cstdio>
@@ -88,12 +87,10 @@ int main(int argc, char **argv)
     if (!display)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const bool windowless = asks(argc, argv, "--headless") || !display;
-    // A launch that shows the window reads the fonts beside the rest of its
-    // start-up; one that starts in the tray reads them when the window opens.
+    // A launch that shows the window reads its fonts and QML beside the
+    // rest of its start-up; one that starts in the tray, when the window
+    // opens.
     const bool showsWindow = !windowless && !asks(argc, argv, "--tray");
-    std::optional<FontReadAhead> fonts;
-    if (showsWindow)
-        fonts.emplace();
 
     QGuiApplication::setApplicationName(u"zimbrel"_s);
     QGuiApplication::setApplicationDisplayName(u"Zimbrel"_s);
@@ -106,8 +103,6 @@ int main(int argc, char **argv)
     std::unique_ptr<QGuiApplication> app = windowless ? std::make_unique<QGuiApplication>(argc, argv)
                                                       : std::make_unique<QApplication>(argc, argv);
     app->setQuitOnLastWindowClosed(false);
-    // The font worker may use the application: it ends first.
-    const auto fontsDone = qScopeGuard([&fonts] { fonts.reset(); });
     LocalZone zone;
 
     const auto parsed = LaunchOptions::parse(QCoreApplication::arguments());
@@ -141,9 +136,9 @@ int main(int argc, char **argv)
     if (claim == SingleInstance::Claim::NoBus)
         qCInfo(lcTracking, "no session bus: running without tray icon, change signals and the one-program name");
 
-    // The window's fonts and QML load beside the model's set-up.
+    std::optional<FontReadAhead> fonts;
     if (showsWindow) {
-        fonts->readDatabase();
+        fonts.emplace();
         MainWindow::preload();
     }
 
@@ -195,6 +190,9 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "zimbrel: window built and drawn in %lld ms\n", ms);
         });
     }
+    // Setting the activation token below writes the environment, which the
+    // font worker must not be reading.
+    fonts.reset();
     SingleInstance::handOverActivationToken(platformData);
     if (options.tray) {
         // Started at login: the window stays hidden once an icon is there to

@@ -1,6 +1,5 @@
-// Reading the fonts ahead on a worker: the worker ends whether or not the
-// database was asked for, and text laid out while it reads gets the fonts
-// it names.
+// Reading the fonts ahead on a worker: text laid out while the worker reads
+// waits for it and gets the fonts it names.
 #include "FontReadAhead.h"
 #include "UiSetup.h"
 
@@ -12,17 +11,9 @@ class TestFonts : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void endsWhenTheWindowNeverComes()
-    {
-        // Returns: a worker waiting for a decision that never came would
-        // keep the program from exiting.
-        FontReadAhead fonts;
-    }
-
     void textMeanwhileGetsTheNamedFont()
     {
         FontReadAhead fonts;
-        fonts.readDatabase();
         // Laid out at once, most likely while the worker still reads.
         QFont font;
         font.setFamilies(UiSetup::fontFamilies());
