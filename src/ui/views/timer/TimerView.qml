@@ -26,14 +26,15 @@ Item {
         onActivated: root.vm.toggle()
     }
 
+    // The scrolling area and the sync line are placed by bindings rather
+    // than anchors: anchors take effect only once the screen is complete, so
+    // the cards would first be laid out at no width (and the title fitted to
+    // a transient one).
     Flickable {
         id: flick
         objectName: "timerScroll"
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.top: parent.top
-        anchors.bottom: syncLine.top
-        anchors.bottomMargin: 10
+        width: root.width
+        height: syncLine.y - 10
         contentWidth: width
         contentHeight: content.implicitHeight + root.margin + 6
         boundsBehavior: Flickable.StopAtBounds
@@ -154,11 +155,8 @@ Item {
     App.StatusLine {
         id: syncLine
         objectName: "syncLine"
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.bottom: parent.bottom
-        anchors.leftMargin: root.margin
-        anchors.rightMargin: root.margin
-        anchors.bottomMargin: root.narrow ? 10 : 14
+        x: root.margin
+        y: root.height - height - (root.narrow ? 10 : 14)
+        width: root.width - 2 * root.margin
     }
 }
