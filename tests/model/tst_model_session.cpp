@@ -6,6 +6,7 @@
 #include "ModelFixture.h"
 #include "Preferences.h"
 #include "ProgramRun.h"
+#include "SharedSuite.h"
 
 #include <QJsonObject>
 #include <QFileInfo>
@@ -19,6 +20,13 @@ int modeOf(const QString &path)
 {
     struct stat st {};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+// A write replaces the file by another.
+qint64 inodeOf(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? qint64(st.st_ino) : -1;
 }
 } // namespace
 
@@ -217,6 +225,12 @@ private Q_SLOTS:
         ModelFixture::settle(*model);
         QCOMPARE(f.server.requests().size(), 0);
         QCOMPARE(TrackingStore::load(), TrackingSnapshot{});
+
+        // Entering it again finds the timer empty and leaves its file alone.
+        const qint64 inode = inodeOf(SharedSuite::snapshotPath());
+        QVERIFY(inode != -1);
+        model->enterDemo();
+        QCOMPARE(inodeOf(SharedSuite::snapshotPath()), inode);
     }
 
     void demoKeepsTheMembersRunningSession()
