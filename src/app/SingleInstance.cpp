@@ -24,17 +24,23 @@ QVariantMap platformDataFromEnvironment()
     return data;
 }
 
-void handOverActivationToken(const QVariantMap &platformData)
+QByteArray activationTokenToHandOver(const QVariantMap &platformData)
 {
     if (!QGuiApplication::platformName().startsWith("wayland"_L1))
-        return;
+        return {};
     QString token = platformData.value(u"activation-token"_s).toString();
     if (token.isEmpty())
         token = platformData.value(u"desktop-startup-id"_s).toString();
+    return token.toUtf8();
+}
+
+void handOverActivationToken(const QVariantMap &platformData)
+{
     // Qt's Wayland shell takes the token from here when the window next asks
     // for activation, and clears it.
+    const QByteArray token = activationTokenToHandOver(platformData);
     if (!token.isEmpty())
-        qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+        qputenv("XDG_ACTIVATION_TOKEN", token);
 }
 
 Claim claim(QDBusConnection bus, ApplicationService *service)

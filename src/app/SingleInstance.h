@@ -23,6 +23,11 @@ QVariantMap platformDataFromEnvironment();
 // so the compositor lets the window take the focus. Nothing on X11.
 void handOverActivationToken(const QVariantMap &platformData);
 
+// The token handOverActivationToken() would hand over: empty on X11 and when
+// the launcher gave none. Handing it over writes the environment, and Qt
+// clears it again once spent.
+QByteArray activationTokenToHandOver(const QVariantMap &platformData);
+
 // Exports `service` and claims the name (no queueing, no replacement).
 Claim claim(QDBusConnection bus, ApplicationService *service);
 

@@ -190,9 +190,10 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "zimbrel: window built and drawn in %lld ms\n", ms);
         });
     }
-    // Setting the activation token below writes the environment, which the
-    // font worker must not be reading.
-    fonts.reset();
+    // The token's hand-over and Qt's clearing of it write the environment,
+    // which the font worker must not be reading.
+    if (!SingleInstance::activationTokenToHandOver(platformData).isEmpty())
+        fonts.reset();
     SingleInstance::handOverActivationToken(platformData);
     if (options.tray) {
         // Started at login: the window stays hidden once an icon is there to
@@ -208,6 +209,10 @@ int main(int argc, char **argv)
         return app->exec();
     }
     shell.activate();
+    // The window's text has needed the font database, so the worker's reading
+    // is over: it joins at once, before the event loop can run anything that
+    // writes the environment.
+    fonts.reset();
     if (!shell.window().isOpen())
         return 1;
     return app->exec();
