@@ -2,9 +2,8 @@ import Zimbrel.Ui
 import QtQuick
 
 // Text whose digits each take the same width, so a running clock such as
-// "02:05:09" never shifts sideways. Inter's digits are proportional and its
-// tabular figures cannot be switched on here, so every digit sits centred in
-// a cell as wide as the widest digit.
+// "02:05:09" never shifts sideways: every digit sits centred in a cell as wide
+// as the widest digit (see Figures).
 Row {
     id: root
 
@@ -12,20 +11,10 @@ Row {
     property font font: Qt.application.font
     property color color: Palette.ink
 
-    readonly property real digitWidth: {
-        let widest = 0
-        for (let d = 0; d < 10; ++d)
-            widest = Math.max(widest, metrics.advanceWidth(String(d)))
-        return Math.ceil(widest)
-    }
+    readonly property real digitWidth: Figures.digitCell(font)
 
     Accessible.role: Accessible.StaticText
     Accessible.name: text
-
-    FontMetrics {
-        id: metrics
-        font: root.font
-    }
 
     Repeater {
         model: root.text.length

@@ -9,6 +9,7 @@
 #include "ViewHarness.h"
 
 #include <QBuffer>
+#include <QFontMetricsF>
 #include <QJsonArray>
 #include <QQuickItem>
 
@@ -301,6 +302,13 @@ private Q_SLOTS:
             QCOMPARE(clock->property("text").toString().size(), 9); // "1hh:mm:ss"
             const QRectF shown = clock->mapRectToItem(dial, clock->boundingRect());
             QVERIFY2(shown.left() >= 0 && shown.right() <= dial->width(), qPrintable(QDebug::toString(shown)));
+            // Each digit fits its cell (which clips) in the font this width gives the clock.
+            const QFontMetricsF metrics(clock->property("font").value<QFont>());
+            for (QQuickItem *cell : clock->childItems()) {
+                const QString character = cell->property("character").toString();
+                if (cell->property("digit").toBool())
+                    QVERIFY2(cell->width() >= metrics.horizontalAdvance(character), qPrintable(character));
+            }
             const QStringList out = ViewHarness::overflows(item(u"hero"_s));
             QVERIFY2(out.isEmpty(), qPrintable(out.join(u"; "_s)));
             m_harness->setLook(u"light"_s);

@@ -16,12 +16,7 @@ Row {
     // dial and window beneath them.
     property color backdrop: "transparent"
 
-    readonly property real digitWidth: {
-        let widest = 0
-        for (let d = 0; d < 10; ++d)
-            widest = Math.max(widest, metrics.advanceWidth(String(d)))
-        return Math.ceil(widest)
-    }
+    readonly property real digitWidth: Ui.Figures.digitCell(font)
 
     // The shared motion clock, looked up once for every cell.
     readonly property QtObject motion: Ui.Motion
@@ -38,11 +33,6 @@ Row {
             if (cell)
                 cell.character = text.charAt(i)
         }
-    }
-
-    FontMetrics {
-        id: metrics
-        font: root.font
     }
 
     Repeater {
@@ -94,7 +84,7 @@ Row {
 
             // Whole pixels, so that the backdrops cover every pixel they
             // touch and nothing beneath is painted again.
-            width: digit ? root.digitWidth : Math.ceil(metrics.advanceWidth(character))
+            width: digit ? root.digitWidth : Ui.Figures.characterCell(root.font, character)
             height: Math.ceil(first.implicitHeight)
             color: root.backdrop
             clip: true
