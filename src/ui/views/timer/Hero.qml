@@ -11,12 +11,16 @@ Rectangle {
     id: root
 
     property bool stacked: false
+    // The width the hero is given, which the screen can tell before its
+    // layout has settled: the arrangement below then follows the final width
+    // rather than the layout's first passes. None yet counts as room enough.
+    property real room: width
     // Too narrow for the dial beside the details (a wide window with a long
     // side column): one centred column as when stacked.
-    readonly property bool oneColumn: stacked || width < 470
+    readonly property bool oneColumn: stacked || (room > 0 && room < 470)
     readonly property var vm: App.TimerViewModel
     // A wide window gives the dial the room the details do not take.
-    readonly property bool roomy: !oneColumn && width >= 760
+    readonly property bool roomy: !oneColumn && room >= 760
     readonly property real dialSize: oneColumn ? 168 : roomy ? 248 : 184
 
     implicitWidth: body.implicitWidth + 2 * padding

@@ -73,6 +73,7 @@ Item {
             }
 
             GridLayout {
+                id: mainGrid
                 objectName: "timerMain"
                 Layout.fillWidth: true
                 columns: root.narrow ? 1 : 2
@@ -82,6 +83,8 @@ Item {
                 App.Hero {
                     objectName: "hero"
                     stacked: root.narrow
+                    // Beside the picker column, what it leaves.
+                    room: root.narrow ? content.width : content.width - root.sideColumnWidth - mainGrid.columnSpacing
                     // Whatever the column leaves, whatever its own content would like.
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
