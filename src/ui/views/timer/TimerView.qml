@@ -83,8 +83,9 @@ Item {
                 App.Hero {
                     objectName: "hero"
                     stacked: root.narrow
-                    // Beside the picker column, what it leaves.
-                    room: root.narrow ? content.width : content.width - root.sideColumnWidth - mainGrid.columnSpacing
+                    // Beside the picker column, what it leaves (stacked, the
+                    // hero is one column whatever its room).
+                    room: content.width - root.sideColumnWidth - mainGrid.columnSpacing
                     // Whatever the column leaves, whatever its own content would like.
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
