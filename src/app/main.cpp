@@ -11,6 +11,7 @@
 #include "LocalZone.h"
 #include "MainWindow.h"
 #include "Notifier.h"
+#include "PluginReadAhead.h"
 #include "Shell.h"
 #include "SingleInstance.h"
 #include "TrackingLog.h"
@@ -103,6 +104,10 @@ int main(int argc, char **argv)
     std::unique_ptr<QGuiApplication> app = windowless ? std::make_unique<QGuiApplication>(argc, argv)
                                                       : std::make_unique<QApplication>(argc, argv);
     app->setQuitOnLastWindowClosed(false);
+    // The window's QML plugins load beside the bus claim and the model.
+    std::optional<PluginReadAhead> plugins;
+    if (showsWindow)
+        plugins.emplace(MainWindow::pluginModules());
     LocalZone zone;
 
     const auto parsed = LaunchOptions::parse(QCoreApplication::arguments());
@@ -191,7 +196,9 @@ int main(int argc, char **argv)
         });
     }
     // The token's hand-over and Qt's clearing of it write the environment,
-    // which the font worker must not be reading.
+    // which the font worker must not be reading. The plugins were read while
+    // the window was built.
+    plugins.reset();
     if (!SingleInstance::activationTokenToHandOver(platformData).isEmpty())
         fonts.reset();
     SingleInstance::handOverActivationToken(platformData);

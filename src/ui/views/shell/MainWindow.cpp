@@ -32,6 +32,11 @@ void MainWindow::preload()
     ViewScene::preload(mainUrl(), {QUrl(u"RootView.qml"_s), QUrl(u"TimerView.qml"_s)});
 }
 
+QStringList MainWindow::pluginModules()
+{
+    return {u"QtQuick.Templates"_s, u"QtQuick.Layouts"_s};
+}
+
 MainWindow::~MainWindow()
 {
     if (QQuickWindow *window = m_window)

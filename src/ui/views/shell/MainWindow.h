@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSize>
+#include <QStringList>
 
 #include <QQuickWindow>
 
@@ -23,6 +24,9 @@ public:
     // Starts loading the window's QML and its first screen's in the
     // background, for a show() soon after (see ViewScene::preload).
     static void preload();
+    // The QML modules the window imports that come with a plugin library,
+    // for reading those ahead (PluginReadAhead).
+    static QStringList pluginModules();
 
     // The launch settings' size: applied 0.4 s after the window is first
     // shown, keeping its top-left corner. An empty size leaves it alone.
