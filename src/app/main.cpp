@@ -104,10 +104,6 @@ int main(int argc, char **argv)
     std::unique_ptr<QGuiApplication> app = windowless ? std::make_unique<QGuiApplication>(argc, argv)
                                                       : std::make_unique<QApplication>(argc, argv);
     app->setQuitOnLastWindowClosed(false);
-    // The window's QML plugins load beside the bus claim and the model.
-    std::optional<PluginReadAhead> plugins;
-    if (showsWindow)
-        plugins.emplace(MainWindow::pluginModules());
     LocalZone zone;
 
     const auto parsed = LaunchOptions::parse(QCoreApplication::arguments());
@@ -116,6 +112,10 @@ int main(int argc, char **argv)
         return exit->status;
     }
     const LaunchOptions options = std::get<LaunchOptions>(parsed);
+    // The window's QML plugins load beside the bus claim and the model.
+    std::optional<PluginReadAhead> plugins;
+    if (showsWindow)
+        plugins.emplace(MainWindow::pluginModules());
 
     // One program per session: the lock decides, the bus name lets a second
     // launch reach the first.
