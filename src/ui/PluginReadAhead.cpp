@@ -11,6 +11,7 @@ PluginReadAhead::PluginReadAhead(QStringList modules)
     : m_worker([modules = std::move(modules)] {
           for (const QString &module : modules) {
               const QString plugin = pluginOf(module);
+              // One that fails here fails again in the import, which says why.
               if (!plugin.isEmpty())
                   QLibrary(plugin).load();
           }
