@@ -196,8 +196,8 @@ int main(int argc, char **argv)
         });
     }
     // The token's hand-over and Qt's clearing of it write the environment,
-    // which the font worker must not be reading. The plugins were read while
-    // the window was built.
+    // which neither worker may be reading. The plugin worker finished while
+    // the model was built, so its join returns at once.
     plugins.reset();
     if (!SingleInstance::activationTokenToHandOver(platformData).isEmpty())
         fonts.reset();
